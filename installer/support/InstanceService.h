@@ -1,0 +1,65 @@
+#pragma once
+// One installed platform instance, built on its rcp home. Without an rcp home every query gives
+// no value or false and every update does nothing.
+// Implemented in three units: records and versions (InstanceServiceRecords.cpp), manifest
+// staging and provisioning settings (InstanceServiceStaging.cpp), file layout
+// (InstanceServiceLayout.cpp). Private helpers may be added by each unit's author.
+#include <optional>
+#include <string>
+
+#include "platform/PlistValue.h"
+
+namespace support {
+
+class InstanceService {
+ public:
+  explicit InstanceService(const std::optional<std::string>& pathToRcphome);  // initWithPathToRcphome:
+
+  // ---- Records and versions ----
+  const std::optional<std::string>& pathToRcphome() const { return _pathToRcphome; }
+  bool hasInstanceInstalled() const;
+  std::optional<std::string> getInstalledVersion() const;
+  void setInstalledVersion(const std::string& version) const;
+  bool isHotfixApplied() const;
+  std::optional<std::string> getCurrentHotfixVersion() const;
+  void updateHotfixVersion(const std::optional<std::string>& hotfixVersion) const;
+  std::optional<std::string> getBaseVersion() const;
+  std::optional<std::string> getInstalledTargetVersion() const;
+  std::optional<platform::PlistDictionary> getRegistryInfoForAddon(const std::string& addonID) const;
+  std::optional<std::string> getAddonInstalledVersion(const std::string& addonID) const;
+  void removeRegistryInfoforAddon(const std::string& addonID) const;
+
+  // ---- Manifest staging and provisioning settings ----
+  bool copyInstallManifestToFileReplaceInstallerRootWith(
+      const std::string& source, const std::string& fileName,
+      const std::optional<std::string>& installerRoot) const;
+  bool copyUpdateManifestReplaceInstallerRootWith(
+      const std::string& source, const std::optional<std::string>& installerRoot) const;
+  bool copyInstallManifestReplaceInstallerRootWith(
+      const std::string& source, const std::optional<std::string>& installerRoot) const;
+  bool copyManifest(const std::string& source) const;
+  bool copyHotfixUninstallManifest(const std::string& source) const;
+  void backupInstallManifest() const;
+  void updateProvisionManifestVersion(const std::string& manifestVersion) const;
+  void updateInstallID(const std::string& installID) const;
+  bool updateRcpLauncherProperties() const;
+  bool generateRcplauncherPropertiesWithTemplateWorkspace(
+      const std::string& templatePath, const std::optional<std::string>& workspace) const;
+  void removeProvisionRCFile() const;
+  int getProvisioningResult() const;
+
+  // ---- Instance file layout ----
+  bool generateLinks() const;
+  bool copyOgsiAgentProperties(const std::string& templatePath) const;
+  bool generateJVMPropertiesWithTemplate(const std::optional<std::string>& templatePath) const;
+  void copyKeyStores(const std::string& folder) const;
+  void copyExtras(const std::string& folder) const;
+  void updatePermissionsUpdateWorkspace(bool updateInstance, bool updateWorkspace) const;
+  bool mergePluginCustomizationWithBase(const std::optional<std::string>& path) const;
+  bool mergePluginCustomizationWithRcphome(const std::optional<std::string>& path) const;
+
+ private:
+  std::optional<std::string> _pathToRcphome;
+};
+
+}  // namespace support
