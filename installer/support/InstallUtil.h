@@ -28,4 +28,11 @@ bool changeAttributesForDirectory(const std::string& path);
 void startProvisionWithArgs(const std::string& commandLine);
 void copyFolderFromTo(const std::string& source, const std::string& target);
 
+// ---- Error channel and trace output ----
+void initInternalPasteboard(bool reset);
+void sendErrorMessage(const std::optional<platform::PlistValue>& record);
+std::optional<platform::PlistValue> getErrorMessage();
+bool shouldWriteTraces();
+void setupTraceOutput();
+
 }  // namespace support::InstallUtil

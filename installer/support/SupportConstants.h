@@ -15,3 +15,16 @@ inline constexpr const char* kUpdateManifestName = "install.update.xml";
 inline constexpr const char* kProvisioningResultName = ".provisioning_rc";
 
 }  // namespace support
+
+namespace support {
+
+// ---- Error channel and trace output ----
+inline constexpr const char* kInternalPasteboardName = "INSTALLATION_INTERNAL_PASTEBOARD";
+inline constexpr const char* kErrorMessageType = "ERROR_MESSAGE";
+inline constexpr const char* kErrorCodeKey = "ERROR_CODE";
+inline constexpr const char* kErrorDetailsKey = "ERROR_DETAILS";
+inline constexpr const char* kInstallPreferencesDomain = "com.norq.rcp.install.mac";
+inline constexpr const char* kTraceEnableKey = "com.norq.rcp.install.mac.traceEnable";
+inline constexpr const char* kTraceFilePath = "/tmp/install_trace.log";
+
+}  // namespace support
