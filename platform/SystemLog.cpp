@@ -1,0 +1,138 @@
+#include "platform/SystemLog.h"
+
+#include <errno.h>
+#include <syslog.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform::SystemLog {
+namespace {
+
+struct LogState {
+  std::mutex mutex;
+  std::string programName = program_invocation_short_name;
+  bool syslogOpen = false;
+  std::vector<int> files;
+};
+
+LogState& state() {
+  static LogState s;  // never destroyed before the last message of static destructors
+  return s;
+}
+
+// syslog priorities are 0-7; anything else would leak into the facility bits.
+int clampLevel(int level) { return std::clamp(level, LOG_EMERG, LOG_DEBUG); }
+
+const char* levelName(int level) {
+  static const char* const kNames[] = {"Emergency", "Alert",  "Critical", "Error",
+                                       "Warning",   "Notice", "Info",     "Debug"};
+  return kNames[clampLevel(level)];
+}
+
+std::string formatMessage(const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0) return {};
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+std::string currentTime() {
+  time_t now = ::time(nullptr);
+  struct tm local {};
+  char buffer[64];
+  if (::localtime_r(&now, &local) == nullptr ||
+      std::strftime(buffer, sizeof buffer, "%a %b %e %H:%M:%S %Y", &local) == 0) {
+    return "-";
+  }
+  return buffer;
+}
+
+std::string hostName() {
+  char buffer[256] = {};
+  if (::gethostname(buffer, sizeof buffer - 1) != 0) return "localhost";
+  return buffer;
+}
+
+std::string fileLine(const std::string& program, int level, const std::string& text) {
+  std::string line = currentTime() + " " + hostName() + " " + program + "[" +
+                     std::to_string(::getpid()) + "] <" + levelName(level) + ">: " + text;
+  if (line.empty() || line.back() != '\n') line += '\n';
+  return line;
+}
+
+// One write(2) per line keeps lines of several writers whole; the loop only finishes a
+// write that a signal or a full pipe cut short.
+void writeWhole(int fd, const std::string& line) {
+  size_t done = 0;
+  while (done < line.size()) {
+    ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+void openSyslogLocked(LogState& s) {
+  if (s.syslogOpen) ::closelog();
+  // openlog keeps the pointer: programName lives as long as the process and is only
+  // reassigned after closelog.
+  ::openlog(s.programName.c_str(), LOG_PID, LOG_USER);
+  s.syslogOpen = true;
+}
+
+}  // namespace
+
+void setProgramName(const char* name) {
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  if (s.syslogOpen) {
+    ::closelog();
+    s.syslogOpen = false;
+  }
+  s.programName = name != nullptr ? name : "";
+  openSyslogLocked(s);
+}
+
+void attachFile(int fd) {
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  if (std::find(s.files.begin(), s.files.end(), fd) == s.files.end()) s.files.push_back(fd);
+}
+
+void detachFile(int fd) {
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  s.files.erase(std::remove(s.files.begin(), s.files.end(), fd), s.files.end());
+}
+
+void logv(int level, const char* format, va_list args) {
+  if (format == nullptr) return;
+  const std::string text = formatMessage(format, args);
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  if (!s.syslogOpen) openSyslogLocked(s);
+  ::syslog(clampLevel(level), "%s", text.c_str());
+  if (s.files.empty()) return;
+  const std::string line = fileLine(s.programName, level, text);
+  for (int fd : s.files) writeWhole(fd, line);
+}
+
+void log(int level, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  logv(level, format, args);
+  va_end(args);
+}
+
+}  // namespace platform::SystemLog
