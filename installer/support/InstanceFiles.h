@@ -1,0 +1,67 @@
+#pragma once
+// File operations of an instance that run as root in folders the instance's owner can write:
+// copies that never overwrite, deletes that remove a link itself, and folders and files made
+// with the standard attributes (owner, group "admin", mode 0775). Paths are texts whose
+// components are joined with "/", the way the instance's paths are formed everywhere.
+//
+// Every write enters the target's folder without following a link there (O_NOFOLLOW) and
+// works relative to it (the *at calls), so a link planted in the instance never redirects a
+// copy or a delete to another place. Errors carry errno of the call that failed.
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace support::InstanceFiles {
+
+// ---- Path texts ----
+std::string appendPathComponent(const std::string& path, const std::string& name);
+// The last component, trailing slashes ignored ("/a/b/" gives "b"; "/" gives "/").
+std::string lastPathComponent(const std::string& path);
+// The path without its last component, trailing slashes ignored ("/a/b/" gives "/a",
+// "/a" gives "/", "a" gives "").
+std::string deletingLastPathComponent(const std::string& path);
+// True for a single name that stays inside its folder: not empty, no "/", not "." or "..".
+bool isPlainFileName(const std::string& name);
+
+// ---- Existence ----
+// As the file manager sees it: links are followed, so a dangling link does not exist.
+bool exists(const std::string& path);
+bool isDirectory(const std::string& path);
+// The path itself, link or not: a dangling link exists.
+bool existsNoFollow(const std::string& path);
+// A directory that is not a link to one.
+bool isRealDirectory(const std::string& path);
+// Entry names of a folder (without "." and ".."), sorted; empty when it cannot be read.
+std::vector<std::string> folderEntries(const std::string& path);
+
+// ---- Copy and delete ----
+// Copies a file, a link (as a link, never its target) or a whole folder tree to a target that
+// must not exist yet (EEXIST otherwise, also for a dangling link). A file appears at the target
+// complete or not at all; a failed folder copy removes what it made. Modes are carried over
+// without set-id bits; owners are not.
+std::error_code copyItemNoOverwrite(const std::string& source, const std::string& target);
+
+// Removes a file, a link itself or a whole folder tree whose links are removed, never
+// followed. A missing path is no error.
+std::error_code removeItemNoFollow(const std::string& path);
+
+// ---- Standard attributes ----
+// The login name of the current (effective) user; none without a user database entry.
+std::optional<std::string> loginName();
+// The value of USER when set and not empty, else the login name.
+std::optional<std::string> userOrLoginName();
+
+// Sets owner (a user name), group "admin" and mode 0775 on a file or folder, without
+// following a link (a link at the path is an error).
+std::error_code applyStandardAttributes(const std::string& path, const std::string& owner);
+// Creates a folder with the standard attributes. When they cannot be applied, the new folder
+// is removed again, so the folder exists with its attributes or not at all.
+std::error_code createFolderWithStandardAttributes(const std::string& path,
+                                                   const std::string& owner);
+// Replaces a file with the given contents (atomically) and gives it the standard attributes.
+std::error_code replaceFileWithStandardAttributes(const std::string& path,
+                                                  const std::string& contents,
+                                                  const std::string& owner);
+
+}  // namespace support::InstanceFiles
