@@ -1,0 +1,85 @@
+#include "platform/EffectiveUserGuard.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/TestUser.h"
+#include "platform/ScopedEnvironment.h"
+#include "platform/UserPreferences.h"
+
+namespace {
+
+using platform::EffectiveUserGuard;
+using platform::kGlobalPreferencesDomain;
+using platform::PlistValue;
+using platform::UserPreferences;
+using testing_support::ScopedEnvironment;
+
+using OptionalText = std::optional<std::string>;
+
+// Runs as root with an extra user "rcptestuser". A preference file that only root can reach
+// shows that the guard really dropped root's rights, and a preference the guard writes belongs
+// to the user.
+TEST(EffectiveUserGuardTest, ReadsAndWritesAsTheLoggedInUser) {
+  RCP_WITH_TEST_USER(user);
+  const UserPreferences rootOnly(user.scratch + "/root-home");
+  ASSERT_TRUE(rootOnly.setValueForKey(kGlobalPreferencesDomain, "AppleLocale", PlistValue("sv_SE")));
+
+  const struct {
+    OptionalText userVariable;
+    OptionalText logname;
+  } cases[] = {
+      {"rcptestuser", std::nullopt},
+      {"rcptestuser", "root"},
+      {std::nullopt, "rcptestuser"},
+      {"", "rcptestuser"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.userVariable.value_or("(unset)") + " / " + c.logname.value_or("(unset)"));
+    ScopedEnvironment userVariable("USER", c.userVariable);
+    ScopedEnvironment logname("LOGNAME", c.logname);
+    {
+      EffectiveUserGuard guard;
+      ASSERT_TRUE(guard.user());
+      EXPECT_EQ(user.name, guard.user()->name);
+      EXPECT_EQ(user.uid, guard.user()->uid);
+      EXPECT_EQ(user.gid, guard.user()->gid);
+      EXPECT_EQ(user.home, guard.user()->home);
+      EXPECT_TRUE(guard.switched());
+      EXPECT_EQ(user.uid, ::geteuid());
+
+      EXPECT_EQ(std::nullopt, rootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
+      const UserPreferences own(guard.user()->home);
+      ASSERT_TRUE(own.setValueForKey(kGlobalPreferencesDomain, "AppleLocale", PlistValue("fr_CA")));
+      EXPECT_EQ(PlistValue("fr_CA"), own.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
+      struct stat info {};
+      ASSERT_EQ(0, ::stat(own.pathOfDomain(kGlobalPreferencesDomain).c_str(), &info));
+      EXPECT_EQ(user.uid, info.st_uid);
+    }
+    EXPECT_EQ(0u, ::geteuid());
+    EXPECT_EQ(PlistValue("sv_SE"), rootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
+  }
+}
+
+TEST(EffectiveUserGuardTest, SwitchesNothingWithoutAnotherUser) {
+  RCP_WITH_TEST_USER(user);
+  const struct {
+    OptionalText userVariable;
+    OptionalText expectedName;
+  } cases[] = {
+      {"no-such-user", std::nullopt},
+      {"root", "root"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(*c.userVariable);
+    ScopedEnvironment userVariable("USER", c.userVariable);
+    ScopedEnvironment logname("LOGNAME", user.name);  // USER wins over the login name
+    EffectiveUserGuard guard;
+    EXPECT_EQ(c.expectedName, guard.user() ? std::optional(guard.user()->name) : std::nullopt);
+    EXPECT_FALSE(guard.switched());
+    EXPECT_EQ(0u, ::geteuid());
+  }
+}
+
+}  // namespace

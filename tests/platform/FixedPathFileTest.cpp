@@ -1,0 +1,101 @@
+#include "platform/FixedPathFile.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "common/TempDir.h"
+#include "platform/FileHelpers.h"
+
+namespace {
+
+using platform::FixedPathMode;
+using platform::openFixedPathForWriting;
+using testing_support::readWholeFile;
+using testing_support::TempDir;
+using testing_support::writeWholeFile;
+
+void writeText(const platform::UniqueFd& fd, const std::string& text) {
+  ASSERT_EQ(static_cast<ssize_t>(text.size()), ::write(fd.get(), text.data(), text.size()));
+}
+
+TEST(FixedPathFileTest, OpensOwnRegularFiles) {
+  TempDir dir;
+  const std::string log = dir / "install.log";
+  {
+    const mode_t saved = ::umask(0);
+    auto created = openFixedPathForWriting(log, FixedPathMode::Truncate);
+    ::umask(saved);
+    ASSERT_TRUE(created.valid());
+    struct stat info {};
+    ASSERT_EQ(0, ::fstat(created.get(), &info));
+    EXPECT_EQ(0644u, info.st_mode & 07777);
+    EXPECT_EQ(0, ::fcntl(created.get(), F_GETFL) & O_NONBLOCK);
+    EXPECT_EQ(FD_CLOEXEC, ::fcntl(created.get(), F_GETFD) & FD_CLOEXEC);
+    writeText(created, "first run\n");
+  }
+  {
+    auto appended = openFixedPathForWriting(log, FixedPathMode::Append);
+    ASSERT_TRUE(appended.valid());
+    writeText(appended, "second run\n");
+  }
+  EXPECT_EQ("first run\nsecond run\n", readWholeFile(log));
+  {
+    auto truncated = openFixedPathForWriting(log, FixedPathMode::Truncate);
+    ASSERT_TRUE(truncated.valid());
+    writeText(truncated, "third\n");
+  }
+  EXPECT_EQ("third\n", readWholeFile(log));
+}
+
+// Whatever was planted at the path is refused in both modes, and nothing it points at changes.
+TEST(FixedPathFileTest, RefusesPlantedFiles) {
+  const struct {
+    const char* name;
+    std::function<void(const TempDir&, const std::string&)> plant;
+  } cases[] = {
+      {"link to a file",
+       [](const TempDir& dir, const std::string& path) {
+         ::symlink((dir / "victim").c_str(), path.c_str());
+       }},
+      {"dangling link",
+       [](const TempDir& dir, const std::string& path) {
+         ::symlink((dir / "would-be-created").c_str(), path.c_str());
+       }},
+      {"hard link",
+       [](const TempDir& dir, const std::string& path) {
+         ::link((dir / "victim").c_str(), path.c_str());
+       }},
+      {"FIFO without reader",
+       [](const TempDir&, const std::string& path) { ::mkfifo(path.c_str(), 0666); }},
+      {"folder", [](const TempDir&, const std::string& path) { ::mkdir(path.c_str(), 0755); }},
+  };
+  for (const auto& c : cases) {
+    for (FixedPathMode mode : {FixedPathMode::Truncate, FixedPathMode::Append}) {
+      SCOPED_TRACE(testing::Message() << c.name << (mode == FixedPathMode::Append ? " append" : " truncate"));
+      TempDir dir;
+      writeWholeFile(dir / "victim", "must stay");
+      const std::string path = dir / "install.log";
+      c.plant(dir, path);
+
+      EXPECT_FALSE(openFixedPathForWriting(path, mode).valid());
+      EXPECT_EQ("must stay", readWholeFile(dir / "victim"));
+      EXPECT_NE(0, ::access((dir / "would-be-created").c_str(), F_OK));
+    }
+  }
+}
+
+TEST(FixedPathFileTest, RefusesAFifoWithAReader) {
+  TempDir dir;
+  const std::string path = dir / "install.log";
+  ASSERT_EQ(0, ::mkfifo(path.c_str(), 0666));
+  platform::UniqueFd reader(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  ASSERT_TRUE(reader.valid());
+
+  EXPECT_FALSE(openFixedPathForWriting(path, FixedPathMode::Truncate).valid());
+}
+
+}  // namespace

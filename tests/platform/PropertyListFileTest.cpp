@@ -1,0 +1,254 @@
+#include "platform/PropertyListFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "common/TempDir.h"
+#include "platform/FileHelpers.h"
+#include "platform/ProgramOutput.h"
+
+namespace {
+
+using namespace platform;
+using testing_support::readWholeFile;
+using testing_support::runAndCollectOutput;
+using testing_support::TempDir;
+using testing_support::writeWholeFile;
+
+constexpr double kUnixTimeOf2001 = 978307200;
+
+PlistDate dateOf(int year, int month, int day, int hour, int minute, int second) {
+  struct tm fields {};
+  fields.tm_year = year - 1900;
+  fields.tm_mon = month - 1;
+  fields.tm_mday = day;
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  return PlistDate{static_cast<double>(::timegm(&fields)) - kUnixTimeOf2001};
+}
+
+PlistData allBytes() {
+  PlistData bytes;
+  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<std::uint8_t>(i));
+  return bytes;
+}
+
+// A value with every type, as the Python fixture below writes it.
+PlistValue everyType() {
+  return PlistDictionary{
+      {"text", "a<b & \"c\" ]]> \xC3\xA9 \xE2\x82\xAC"},
+      {"count", 42},
+      {"negative", -7},
+      {"ratio", 0.25},
+      {"yes", true},
+      {"no", false},
+      {"when", dateOf(2026, 12, 7, 19, 52, 48)},
+      {"bytes", PlistData{0x00, 0x01, 0xFE, 0xFF}},
+      {"list", PlistArray{"x", 1, PlistArray{}, PlistDictionary{}}},
+      {"nested", PlistDictionary{{"k&<", "v"}}},
+  };
+}
+
+constexpr const char* kPythonEveryType = R"(
+import datetime, plistlib, sys
+value = {'text': 'a<b & "c" ]]> \u00e9 \u20ac', 'count': 42, 'negative': -7, 'ratio': 0.25,
+         'yes': True, 'no': False, 'when': datetime.datetime(2026, 12, 7, 19, 52, 48),
+         'bytes': b'\x00\x01\xfe\xff', 'list': ['x', 1, [], {}], 'nested': {'k&<': 'v'}}
+form = plistlib.FMT_BINARY if sys.argv[2] == 'binary' else plistlib.FMT_XML
+with open(sys.argv[1], 'wb') as f:
+    plistlib.dump(value, f, fmt=form)
+)";
+
+// Prints a property list file as JSON with tagged reals, data and dates, keys sorted.
+constexpr const char* kPythonDump = R"(
+import datetime, json, plistlib, sys
+def canon(v):
+    if isinstance(v, bool) or isinstance(v, int) or isinstance(v, str): return v
+    if isinstance(v, float): return {'real': repr(v)}
+    if isinstance(v, bytes): return {'data': v.hex()}
+    if isinstance(v, datetime.datetime): return {'date': v.isoformat()}
+    if isinstance(v, list): return [canon(x) for x in v]
+    return {k: canon(x) for k, x in v.items()}
+with open(sys.argv[1], 'rb') as f:
+    print(json.dumps(canon(plistlib.load(f)), sort_keys=True))
+)";
+
+TEST(PropertyListFileTest, ReadsTheXmlAndBinaryFormsPythonWrites) {
+  TempDir dir;
+  for (const char* form : {"xml", "binary"}) {
+    SCOPED_TRACE(form);
+    const std::string path = dir / (std::string("fixture.") + form);
+    ASSERT_EQ(0, runAndCollectOutput({"python3", "-c", kPythonEveryType, path, form}).exitStatus);
+    if (std::string(form) == "binary") {
+      ASSERT_EQ("bplist00", readWholeFile(path).substr(0, 8));
+    }
+
+    EXPECT_EQ(everyType(), PropertyListFile::read(path));
+  }
+}
+
+TEST(PropertyListFileTest, ReadsTheOlderTextForm) {
+  TempDir dir;
+  const std::string path = dir / "old.plist";
+  writeWholeFile(path, "\xEF\xBB\xBF// settings\n{ name = \"Norq Client\"; versions = (1.0, \"2.0\"); "
+                       "blob = <00ff>; }\n");
+  const PlistValue expected = PlistDictionary{{"name", "Norq Client"},
+                                              {"versions", PlistArray{"1.0", "2.0"}},
+                                              {"blob", PlistData{0x00, 0xFF}}};
+  EXPECT_EQ(expected, PropertyListFile::read(path));
+}
+
+TEST(PropertyListFileTest, EveryTypeRoundTripsThroughXml) {
+  const PlistValue values[] = {
+      "", "plain", "a<b & c > d ]]> \"'", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "tab\tnew\nline\r",
+      0, -1, INT64_MIN, INT64_MAX,
+      0.1, -2.5, 1e300, 3.0, -0.0,
+      true, false,
+      PlistDate{0}, PlistDate{-86400.0 * 365}, PlistDate{1e9}, dateOf(2069, 1, 1, 0, 0, 0),
+      PlistData{}, allBytes(),
+      PlistArray{}, PlistArray{PlistArray{PlistArray{"deep"}}, 1, "two"},
+      PlistDictionary{}, PlistDictionary{{"", "empty key"}, {"<&>", PlistDictionary{}}},
+      everyType(),
+  };
+  for (const PlistValue& value : values) {
+    const std::string xml = PropertyListFile::toXml(value);
+    SCOPED_TRACE(xml);
+    ASSERT_FALSE(xml.empty());
+    EXPECT_EQ(value, PropertyListFile::parse(xml));
+    // Also nested, as values always are in this system's records.
+    const PlistValue wrapped = PlistDictionary{{"key", PlistArray{value}}};
+    EXPECT_EQ(wrapped, PropertyListFile::parse(PropertyListFile::toXml(wrapped)));
+  }
+}
+
+TEST(PropertyListFileTest, WritesThePlatformsXmlForm) {
+  const PlistValue value = PlistDictionary{
+      {"version", "9.0.1"}, {"list", PlistArray{1, true}}, {"empty", PlistDictionary{}}};
+  EXPECT_EQ(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\">\n"
+      "<dict>\n"
+      "\t<key>empty</key>\n"
+      "\t<dict/>\n"
+      "\t<key>list</key>\n"
+      "\t<array>\n"
+      "\t\t<integer>1</integer>\n"
+      "\t\t<true/>\n"
+      "\t</array>\n"
+      "\t<key>version</key>\n"
+      "\t<string>9.0.1</string>\n"
+      "</dict>\n"
+      "</plist>\n",
+      PropertyListFile::toXml(value));
+}
+
+TEST(PropertyListFileTest, PythonLoadsWhatWeWrite) {
+  TempDir dir;
+  const std::string path = dir / "written.plist";
+  PlistValue value = everyType();
+  value.asDictionary()->emplace("big", INT64_MAX);
+  value.asDictionary()->emplace("before2001", dateOf(1999, 12, 31, 23, 59, 59));
+  value.asDictionary()->emplace("tenth", 0.1);
+  ASSERT_FALSE(PropertyListFile::write(path, value));
+
+  const auto dumped = runAndCollectOutput({"python3", "-c", kPythonDump, path});
+  ASSERT_EQ(0, dumped.exitStatus);
+  EXPECT_EQ(
+      "{\"before2001\": {\"date\": \"1999-12-31T23:59:59\"}, \"big\": 9223372036854775807, "
+      "\"bytes\": {\"data\": \"0001feff\"}, \"count\": 42, \"list\": [\"x\", 1, [], {}], "
+      "\"negative\": -7, \"nested\": {\"k&<\": \"v\"}, \"no\": false, "
+      "\"ratio\": {\"real\": \"0.25\"}, \"tenth\": {\"real\": \"0.1\"}, "
+      "\"text\": \"a<b & \\\"c\\\" ]]> \\u00e9 \\u20ac\", "
+      "\"when\": {\"date\": \"2026-12-07T19:52:48\"}, \"yes\": true}\n",
+      dumped.output);
+}
+
+// Dates are UTC in the file whatever the local time zone is.
+TEST(PropertyListFileTest, DatesDoNotDependOnTheTimeZone) {
+  const char* saved = std::getenv("TZ");
+  const std::string savedZone = saved != nullptr ? saved : "";
+  ::setenv("TZ", "EST+5", 1);
+  ::tzset();
+  const PlistValue date = PlistDate{0};
+  const std::string xml = PropertyListFile::toXml(date);
+  const auto back = PropertyListFile::parse(xml);
+  if (saved != nullptr) {
+    ::setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+  EXPECT_NE(std::string::npos, xml.find("<date>2001-01-01T00:00:00Z</date>")) << xml;
+  EXPECT_EQ(date, back);
+}
+
+TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
+  const std::string whole = PropertyListFile::toXml(everyType());
+  std::string binary;
+  {
+    TempDir dir;
+    const std::string path = dir / "fixture.binary";
+    ASSERT_EQ(0, runAndCollectOutput({"python3", "-c", kPythonEveryType, path, "binary"}).exitStatus);
+    binary = readWholeFile(path);
+  }
+  const std::string inputs[] = {
+      "",
+      "  \n",
+      "bplist00",
+      "bplist00 not really binary at all, just text after the magic",
+      binary.substr(0, binary.size() / 2),
+      binary.substr(0, binary.size() - 10),
+      whole.substr(0, whole.size() / 2),
+      whole.substr(0, whole.size() - 9),  // cut right before "</plist>"
+      "<plist version=\"1.0\"><dict/></plist> trailing",
+      "<plist version=\"1.0\"><unknown/></plist>",
+      "<?xml version=\"1.0\"?>",
+      "just some words",
+  };
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(input);
+    EXPECT_EQ(std::nullopt, PropertyListFile::parse(input));
+  }
+}
+
+// Values XML cannot hold are refused rather than written as a file no reader accepts.
+TEST(PropertyListFileTest, RefusesValuesTheXmlFormCannotCarry) {
+  TempDir dir;
+  const std::string path = dir / "record.plist";
+  writeWholeFile(path, "old");
+  const PlistValue values[] = {
+      std::string("nul\0inside", 10),
+      "control \x01 character",
+      "invalid \xFF UTF-8",
+      "cut \xE2\x82",
+      "encoded surrogate \xED\xA0\x80",
+      PlistDictionary{{"key \x02", "v"}},
+      PlistDate{1e12},
+      PlistArray{PlistDate{-1e12}},
+  };
+  for (const PlistValue& value : values) {
+    EXPECT_EQ("", PropertyListFile::toXml(value));
+    EXPECT_EQ(std::errc::invalid_argument, PropertyListFile::write(path, value));
+  }
+  EXPECT_EQ("old", readWholeFile(path));
+  EXPECT_EQ(std::vector<std::string>{"record.plist"}, testing_support::folderEntries(dir.str()));
+}
+
+TEST(PropertyListFileTest, ReadsOnlyRegularFiles) {
+  TempDir dir;
+  ASSERT_EQ(0, ::mkfifo((dir / "fifo").c_str(), 0644));
+  ASSERT_EQ(0, ::mkdir((dir / "folder").c_str(), 0755));
+  for (const char* name : {"missing", "fifo", "folder"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(std::nullopt, PropertyListFile::read(dir / name));
+  }
+}
+
+}  // namespace
