@@ -1,0 +1,32 @@
+#pragma once
+// The platform's internal configuration store: one property-list file at a fixed path in /tmp,
+// read by the package installer's result panel. Loaded once at construction; changes reach the
+// file only through saveConfiguration, which replaces it atomically (never writing through a
+// link planted at the path).
+#include <optional>
+#include <string>
+
+#include "installer/support/Properties.h"
+#include "platform/PlistValue.h"
+
+namespace support {
+
+inline constexpr const char* kConfigurationStorePath =
+    "/tmp/com.norq.rcp.platform.internal.configuration";
+
+class Configuration {
+ public:
+  Configuration();  // init
+
+  std::optional<platform::PlistValue> getPropertyValueForKey(const std::string& key) const;
+  // A none value removes the key.
+  void setPropertyForKey(const std::optional<platform::PlistValue>& value, const std::string& key);
+  void saveConfiguration() const;
+  // Deletes the store file (a link itself, never its target) and empties the store.
+  void cleanupConfiguration();
+
+ private:
+  Properties _internalProperties;
+};
+
+}  // namespace support
