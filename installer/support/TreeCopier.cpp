@@ -1,0 +1,227 @@
+#include "installer/support/TreeCopier.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "installer/support/TreeRemoval.h"
+#include "installer/support/WalkDepth.h"
+
+namespace support {
+
+namespace {
+
+constexpr mode_t kPermissionBits = 07777;
+constexpr std::size_t kReadBufferSize = 128 * 1024;
+constexpr std::size_t kCopyChunk = std::size_t{1} << 30;
+constexpr std::size_t kLinkTextStart = 256;
+constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// Owner first: changing it clears the set-id bits, which the mode then puts back. Only root
+// may give a file away; anyone else keeps the copy as their own.
+void copyOwnerModeAndTimes(int fd, const struct stat& status) {
+  if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
+    // not permitted: the copy stays owned by whoever made it
+  }
+  ::fchmod(fd, status.st_mode & kPermissionBits);
+  const timespec times[2] = {status.st_atim, status.st_mtim};
+  ::futimens(fd, times);
+}
+
+unsigned char typeOf(mode_t mode) {
+  if (S_ISDIR(mode)) return DT_DIR;
+  if (S_ISLNK(mode)) return DT_LNK;
+  if (S_ISREG(mode)) return DT_REG;
+  return DT_UNKNOWN;  // devices, pipes and sockets are not copied
+}
+
+unsigned char physicalType(int folderFd, const char* name) {
+  struct stat status {};
+  if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+  return typeOf(status.st_mode);
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+TreeCopier::TreeCopier() : maxDepth_(maxWalkDepth(2)) {}
+
+void TreeCopier::copyAsNewFolder(platform::UniqueFd source, int targetParentFd, const char* name) {
+  OpenFolder folder{std::move(source), {}};
+  if (!folder.fd.valid() || ::fstat(folder.fd.get(), &folder.status) != 0) return;
+  copyFolder(std::move(folder), targetParentFd, name);
+}
+
+void TreeCopier::mergeInto(platform::UniqueFd source, platform::UniqueFd target) {
+  OpenFolder folder{std::move(source), {}};
+  if (!folder.fd.valid() || ::fstat(folder.fd.get(), &folder.status) != 0) return;
+  mergeFolders(std::move(folder), std::move(target));
+}
+
+void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* name) {
+  // Private until its content is in place; its own mode is set last.
+  if (::mkdirat(targetParentFd, name, S_IRWXU) != 0) return;
+  platform::UniqueFd target(::openat(targetParentFd, name, kOpenFolderFlags | O_NOFOLLOW));
+  struct stat targetStatus {};
+  if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return;
+  sourceTrail_.push(FolderId::of(source.status));
+  targetTrail_.push(FolderId::of(targetStatus));
+  {
+    DirectoryStream entries(std::move(source.fd));
+    while (const dirent* entry = entries.next()) {
+      copyEntry(entries.fd(), entry->d_name, entry->d_type, target.get());
+    }
+  }
+  sourceTrail_.pop();
+  targetTrail_.pop();
+  copyOwnerModeAndTimes(target.get(), source.status);
+}
+
+void TreeCopier::mergeFolders(OpenFolder source, platform::UniqueFd target) {
+  struct stat targetStatus {};
+  if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return;
+  sourceTrail_.push(FolderId::of(source.status));
+  targetTrail_.push(FolderId::of(targetStatus));
+  {
+    DirectoryStream entries(std::move(source.fd));
+    while (const dirent* entry = entries.next()) {
+      mergeEntry(entries.fd(), entry->d_name, entry->d_type, target.get());
+    }
+  }
+  sourceTrail_.pop();
+  targetTrail_.pop();
+}
+
+void TreeCopier::copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd) {
+  if (type == DT_UNKNOWN) type = physicalType(sourceFd, name);
+  if (type == DT_REG) {
+    copyFile(sourceFd, name, targetFd);
+  } else if (type == DT_LNK) {
+    copyLink(sourceFd, name, targetFd);
+  } else if (type == DT_DIR) {
+    OpenFolder child = openSourceFolder(sourceFd, name, false);
+    if (child.fd.valid()) copyFolder(std::move(child), targetFd, name);
+  }
+}
+
+void TreeCopier::mergeEntry(int sourceFd, const char* name, unsigned char type, int targetFd) {
+  if (type == DT_UNKNOWN) type = physicalType(sourceFd, name);
+  if (type == DT_DIR || (type == DT_LNK && followsToFolder(sourceFd, name))) {
+    OpenFolder child = openSourceFolder(sourceFd, name, true);
+    if (child.fd.valid()) mergeSubfolder(std::move(child), targetFd, name);
+    return;
+  }
+  if (type != DT_REG && type != DT_LNK) return;
+  removeEntryOfFolder(targetFd, name);  // a failure shows as a failed copy below
+  copyEntry(sourceFd, name, type, targetFd);
+}
+
+void TreeCopier::mergeSubfolder(OpenFolder source, int targetFd, const char* name) {
+  platform::UniqueFd existing(::openat(targetFd, name, kOpenFolderFlags | O_NOFOLLOW));
+  int openError = errno;
+  if (existing.valid()) {
+    mergeFolders(std::move(source), std::move(existing));
+  } else if (openError == ENOENT) {
+    copyFolder(std::move(source), targetFd, name);
+  }
+  // A file or a link where the source has a folder is left alone: nothing is written through it.
+}
+
+TreeCopier::OpenFolder TreeCopier::openSourceFolder(int sourceFd, const char* name, bool followLinks) {
+  OpenFolder folder{};
+  if (sourceTrail_.depth() >= maxDepth_) return folder;
+  platform::UniqueFd fd(::openat(sourceFd, name, kOpenFolderFlags | (followLinks ? 0 : O_NOFOLLOW)));
+  if (!fd.valid() || ::fstat(fd.get(), &folder.status) != 0) return folder;
+  FolderId id = FolderId::of(folder.status);
+  if (sourceTrail_.contains(id) || targetTrail_.contains(id)) return folder;
+  folder.fd = std::move(fd);
+  return folder;
+}
+
+bool TreeCopier::followsToFolder(int sourceFd, const char* name) const {
+  struct stat status {};
+  return ::fstatat(sourceFd, name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+}
+
+void TreeCopier::copyFile(int sourceFd, const char* name, int targetFd) {
+  // O_NONBLOCK: an entry swapped for a pipe must not hang the copy; it fails the check below.
+  platform::UniqueFd from(::openat(sourceFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (!from.valid() || ::fstat(from.get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  platform::UniqueFd to(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                 S_IRUSR | S_IWUSR));
+  if (!to.valid()) return;
+  if (!copyContent(from.get(), to.get(), status.st_size)) {
+    to.reset();
+    ::unlinkat(targetFd, name, 0);  // no half copies
+    return;
+  }
+  copyOwnerModeAndTimes(to.get(), status);
+}
+
+void TreeCopier::copyLink(int sourceFd, const char* name, int targetFd) {
+  struct stat status {};
+  if (::fstatat(sourceFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode)) return;
+  std::string text(std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, kLinkTextStart), '\0');
+  while (true) {
+    ssize_t length = ::readlinkat(sourceFd, name, text.data(), text.size());
+    if (length < 0) return;
+    if (static_cast<std::size_t>(length) < text.size()) {
+      text.resize(static_cast<std::size_t>(length));
+      break;
+    }
+    text.resize(text.size() * 2);  // changed since it was looked at: read it again
+  }
+  if (::symlinkat(text.c_str(), targetFd, name) != 0) return;
+  if (::fchownat(targetFd, name, status.st_uid, status.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
+    // not permitted: the link stays owned by whoever made it
+  }
+  const timespec times[2] = {status.st_atim, status.st_mtim};
+  ::utimensat(targetFd, name, times, AT_SYMLINK_NOFOLLOW);
+}
+
+bool TreeCopier::copyContent(int from, int to, off_t size) {
+  off_t copied = 0;
+  while (true) {
+    ssize_t count = ::copy_file_range(from, nullptr, to, nullptr, kCopyChunk, 0);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                         errno == EOPNOTSUPP || errno == EBADF;
+      return copied == 0 && unsupported && copyContentByReading(from, to);
+    }
+    if (count == 0) return true;
+    copied += count;
+    // The size seen when the file was opened is what is copied; stopping there saves a call.
+    if (size > 0 && copied >= size) return true;
+  }
+}
+
+bool TreeCopier::copyContentByReading(int from, int to) {
+  if (buffer_.empty()) buffer_.resize(kReadBufferSize);
+  while (true) {
+    ssize_t count = ::read(from, buffer_.data(), buffer_.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (count == 0) return true;
+    if (!writeAll(to, buffer_.data(), static_cast<std::size_t>(count))) return false;
+  }
+}
+
+}  // namespace support

@@ -1,0 +1,33 @@
+#include "installer/support/TreeRemoval.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "installer/support/DirectoryStream.h"
+#include "installer/support/WalkDepth.h"
+
+namespace support {
+
+namespace {
+
+bool removeEntry(int folderFd, const char* name, std::size_t depth, std::size_t maxDepth) {
+  if (::unlinkat(folderFd, name, 0) == 0) return true;
+  if (errno != EISDIR) return false;
+  if (depth >= maxDepth) return false;
+  platform::UniqueFd child(::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  DirectoryStream entries(std::move(child));
+  if (!entries.valid()) return false;
+  while (const dirent* entry = entries.next()) {
+    removeEntry(entries.fd(), entry->d_name, depth + 1, maxDepth);
+  }
+  return ::unlinkat(folderFd, name, AT_REMOVEDIR) == 0;
+}
+
+}  // namespace
+
+bool removeEntryOfFolder(int folderFd, const char* name) {
+  return removeEntry(folderFd, name, 0, maxWalkDepth(1));
+}
+
+}  // namespace support

@@ -1,0 +1,241 @@
+// The merging folder copy and the ownership repair, on real trees.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "common/TempDir.h"
+#include "installer/support/InstallUtil.h"
+
+namespace {
+
+using support::InstallUtil::changeAttributesForDirectory;
+using support::InstallUtil::copyFolderFromTo;
+namespace fs = std::filesystem;
+
+constexpr uid_t kStrangerUid = 4243;
+constexpr gid_t kStrangerGid = 4243;
+constexpr const char* kOwner = "daemon";
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct stat lstatOf(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+  return status;
+}
+
+bool exists(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0;
+}
+
+void makeFolders(const std::string& path) {
+  std::error_code error;
+  fs::create_directories(path, error);
+  ASSERT_FALSE(error) << path;
+}
+
+// Sets USER for one test and restores it.
+class UserVariableGuard {
+ public:
+  explicit UserVariableGuard(const char* user) {
+    if (const char* old = std::getenv("USER")) saved_ = old;
+    ::setenv("USER", user, 1);
+  }
+  ~UserVariableGuard() {
+    if (saved_) ::setenv("USER", saved_->c_str(), 1);
+    else ::unsetenv("USER");
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST(CopyFolderTest, CopiesANewTreeAsItIs) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s/sub/deeper");
+  writeFile(dir / "s/top", "top");
+  writeFile(dir / "s/sub/deeper/file", "deep");
+  ::chmod((dir / "s/top").c_str(), 0751);
+  fs::create_symlink("../top", dir / "s/sub/link");
+
+  copyFolderFromTo(dir / "s", dir / "t");
+
+  EXPECT_EQ(readFile(dir / "t/top"), "top");
+  EXPECT_EQ(readFile(dir / "t/sub/deeper/file"), "deep");
+  EXPECT_EQ(lstatOf(dir / "t/top").st_mode & 07777, 0751u);
+  EXPECT_EQ(fs::read_symlink(dir / "t/sub/link"), "../top");  // a link is copied as a link
+}
+
+TEST(CopyFolderTest, MergeReplacesFilesAndKeepsWhatTheSourceLacks) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s/sub");
+  makeFolders(dir / "s/folderInSource");
+  writeFile(dir / "s/sameName", "new");
+  writeFile(dir / "s/fileReplacesFolder", "file");
+  writeFile(dir / "s/sub/added", "added");
+  writeFile(dir / "s/folderInSource/inside", "x");
+  makeFolders(dir / "t/sub");
+  makeFolders(dir / "t/fileReplacesFolder/nested");
+  writeFile(dir / "t/sameName", "old and longer");
+  writeFile(dir / "t/sub/kept", "kept");
+  writeFile(dir / "t/onlyInTarget", "kept");
+  writeFile(dir / "t/folderInSource", "a file where the source has a folder");
+
+  copyFolderFromTo(dir / "s", dir / "t");
+
+  EXPECT_EQ(readFile(dir / "t/sameName"), "new");
+  EXPECT_EQ(readFile(dir / "t/fileReplacesFolder"), "file");
+  EXPECT_EQ(readFile(dir / "t/sub/added"), "added");
+  EXPECT_EQ(readFile(dir / "t/sub/kept"), "kept");
+  EXPECT_EQ(readFile(dir / "t/onlyInTarget"), "kept");
+  EXPECT_EQ(readFile(dir / "t/folderInSource"), "a file where the source has a folder");
+}
+
+TEST(CopyFolderTest, LinkLoopsAndATargetInsideTheSourceEnd) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s/sub");
+  writeFile(dir / "s/sub/file", "f");
+  fs::create_symlink("..", dir / "s/sub/up");    // leads back to s
+  fs::create_symlink(".", dir / "s/sub/self");   // leads to itself
+  makeFolders(dir / "t/sub");
+
+  copyFolderFromTo(dir / "s", dir / "t");
+  EXPECT_EQ(readFile(dir / "t/sub/file"), "f");
+  EXPECT_FALSE(exists(dir / "t/sub/up"));
+  EXPECT_FALSE(exists(dir / "t/sub/self"));
+
+  copyFolderFromTo(dir / "s", dir / "s/inner");  // the copy must not copy itself again
+  EXPECT_EQ(readFile(dir / "s/inner/sub/file"), "f");
+  EXPECT_FALSE(exists(dir / "s/inner/inner"));
+}
+
+TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s/sub");
+  writeFile(dir / "s/sub/payload", "p");
+  writeFile(dir / "s/victimFile", "p");
+  makeFolders(dir / "outside");
+  writeFile(dir / "outside/victim", "untouched");
+  makeFolders(dir / "t");
+  fs::create_symlink(dir / "outside", dir / "t/sub");
+  fs::create_symlink(dir / "outside/victim", dir / "t/victimFile");
+
+  copyFolderFromTo(dir / "s", dir / "t");
+  copyFolderFromTo(dir / "s", dir / "linkToOutside");
+  fs::create_symlink(dir / "outside", dir / "linkToOutside2");
+  copyFolderFromTo(dir / "s", dir / "linkToOutside2");
+
+  EXPECT_FALSE(exists(dir / "outside/payload"));
+  EXPECT_EQ(readFile(dir / "outside/victim"), "untouched");
+  EXPECT_EQ(readFile(dir / "t/victimFile"), "p");  // the link was replaced, not written through
+  EXPECT_TRUE(fs::is_symlink(dir / "t/sub"));
+}
+
+class ChangeAttributesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "changes owners: needs root";
+    group* admin = ::getgrnam("admin");
+    passwd* owner = ::getpwnam(kOwner);
+    if (admin == nullptr || owner == nullptr) GTEST_SKIP() << "needs the group admin and the user daemon";
+    adminGid_ = admin->gr_gid;
+    ownerUid_ = owner->pw_uid;
+  }
+
+  void expectStandard(const std::string& path, bool isLink = false) {
+    SCOPED_TRACE(path);
+    struct stat status = lstatOf(path);
+    EXPECT_EQ(status.st_uid, ownerUid_);
+    EXPECT_EQ(status.st_gid, adminGid_);
+    if (!isLink) {
+      EXPECT_EQ(status.st_mode & 07777, 0775u);
+    }
+  }
+
+  void expectStranger(const std::string& path, mode_t mode) {
+    SCOPED_TRACE(path);
+    struct stat status = lstatOf(path);
+    EXPECT_EQ(status.st_uid, kStrangerUid);
+    EXPECT_EQ(status.st_gid, kStrangerGid);
+    EXPECT_EQ(status.st_mode & 07777, mode);
+  }
+
+  void makeStranger(const std::string& path, mode_t mode) {
+    ASSERT_EQ(::lchown(path.c_str(), kStrangerUid, kStrangerGid), 0) << path;
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+  }
+
+  gid_t adminGid_ = 0;
+  uid_t ownerUid_ = 0;
+};
+
+TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
+  testing_support::TempDir dir;
+  UserVariableGuard user(kOwner);
+  std::string root = dir / "tree";
+  makeFolders(root + "/a/b");
+  makeFolders(dir / "outside");
+  writeFile(root + "/file", "x");
+  writeFile(root + "/a/b/deep", "x");
+  writeFile(dir / "outside/secret", "x");
+  fs::create_symlink(dir / "outside/secret", root + "/a/toFile");
+  fs::create_symlink(dir / "outside", root + "/a/toFolder");
+  for (const char* entry : {"/file", "/a", "/a/b", "/a/b/deep"}) makeStranger(root + entry, 0600);
+  makeStranger(root, 0700);
+  makeStranger(dir / "outside", 0700);
+  makeStranger(dir / "outside/secret", 0600);
+
+  EXPECT_TRUE(changeAttributesForDirectory(root));
+
+  for (const char* entry : {"/file", "/a", "/a/b", "/a/b/deep"}) expectStandard(root + entry);
+  expectStandard(root + "/a/toFile", true);
+  expectStandard(root + "/a/toFolder", true);
+  expectStranger(root, 0700);  // the folder itself stays as it was
+  expectStranger(dir / "outside", 0700);
+  expectStranger(dir / "outside/secret", 0600);
+}
+
+TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
+  testing_support::TempDir dir;
+  UserVariableGuard user(kOwner);
+  makeFolders(dir / "empty");
+  makeFolders(dir / "real");
+  writeFile(dir / "real/file", "x");
+  makeStranger(dir / "real/file", 0600);
+  fs::create_symlink(dir / "real", dir / "linkToReal");
+
+  EXPECT_FALSE(changeAttributesForDirectory(dir / "missing"));
+  EXPECT_FALSE(changeAttributesForDirectory(""));
+  EXPECT_TRUE(changeAttributesForDirectory(dir / "empty"));
+  EXPECT_FALSE(changeAttributesForDirectory(dir / "linkToReal"));  // the link is not walked
+  expectStranger(dir / "real/file", 0600);
+
+  UserVariableGuard unknown("no-such-user-here");
+  EXPECT_FALSE(changeAttributesForDirectory(dir / "real"));
+  struct stat status = lstatOf(dir / "real/file");
+  EXPECT_EQ(status.st_uid, kStrangerUid);  // no owner to give; group and mode still repaired
+  EXPECT_EQ(status.st_gid, adminGid_);
+  EXPECT_EQ(status.st_mode & 07777, 0775u);
+}
+
+}  // namespace
