@@ -70,3 +70,21 @@ inline constexpr int kLevelWarning = platform::kLogWarning;
 inline constexpr int kLevelInfo = platform::kLogInfo;
 
 }  // namespace addon
+
+namespace addon {
+
+// ---- Exit statuses of the post-install program ----
+inline constexpr int kStatusInstalled = 0;
+inline constexpr int kStatusProvisioningFailed = 190;
+inline constexpr int kStatusCannotStage = 199;
+
+// ---- Add-on registry and result panel ----
+inline constexpr const char* kRegistryAddonsKey = "addons";
+inline constexpr const char* kEmbeddedRecordedValue = "No";
+inline constexpr const char* kRcpDataKey = "rcp.data";
+inline constexpr const char* kResultPanelRcpDataKey = "P_RCPDATA";
+inline constexpr const char* kResultPanelRcpHomeKey = "pathToRcpHome";
+inline constexpr const char* kZelConfigPath = "/tmp/zel.config";
+inline constexpr const char* kUpdateSitePlaceholder = "{update.site}";
+
+}  // namespace addon

@@ -1,0 +1,115 @@
+#include "installer/addon/Addon.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include "installer/addon/AddonConstants.h"
+#include "installer/support/InstallUtil.h"
+#include "platform/SystemLog.h"
+
+namespace addon {
+namespace {
+
+bool pathExists(const std::optional<std::string>& path) {
+  struct stat st {};
+  return path && ::stat(path->c_str(), &st) == 0;
+}
+
+std::optional<std::string> existingPackage(const std::optional<std::string>& path) {
+  return pathExists(path) ? path : std::nullopt;
+}
+
+std::optional<AddonConfiguration> configurationOf(const std::optional<std::string>& package) {
+  if (!package) return std::nullopt;
+  return readAddonConfiguration(package);
+}
+
+std::optional<std::string> rcpHomeOrDefault(const std::optional<std::string>& optionRCPHome,
+                                            const std::optional<std::string>& destination,
+                                            const std::optional<AddonConfiguration>& properties) {
+  if (optionRCPHome && !optionRCPHome->empty()) return optionRCPHome;
+  return getPathToRcpHome(destination, properties.value_or(AddonConfiguration{}));
+}
+
+}  // namespace
+
+Addon::Addon(const std::optional<std::string>& pathToInstallPackage,
+             const std::optional<std::string>& pathToInstallLocation,
+             const std::optional<std::string>& optionRCPHome)
+    : _pathToInstallPackage(existingPackage(pathToInstallPackage)),
+      _properties(configurationOf(_pathToInstallPackage)),
+      _pathToInstallLocation(pathToInstallLocation),
+      _pathToRcphome(rcpHomeOrDefault(optionRCPHome, pathToInstallLocation, _properties)),
+      _service(_pathToRcphome) {}
+
+Addon::Addon(const std::optional<std::string>& pathToInstallPackage,
+             const std::optional<std::string>& pathToInstallLocation)
+    : Addon(pathToInstallPackage, pathToInstallLocation, std::nullopt) {}
+
+std::optional<std::string> Addon::property(const char* key) const {
+  if (!_properties) return std::nullopt;
+  return configurationValue(*_properties, key);
+}
+
+int Addon::installAddon() const {
+  if (!_pathToRcphome || !_pathToInstallPackage) return kStatusCannotStage;
+  if (!copyAddonInstallManifest()) {
+    platform::SystemLog::log(kLevelError, " Fail to copy install manifest. ");
+    return kStatusCannotStage;
+  }
+  if (!copyAddonUninstallManifest()) {
+    platform::SystemLog::log(kLevelWarning, "Fail to copy uninstall manifest. ");
+  }
+  backupInstallManifest();
+  updateProvisionManifestVersion();
+  mergePluginCustomization();
+  copyKeyStores();
+  copyExtras();
+  startProvisioning();
+  // The cleanup run and the hand-over to the result panel happen whatever the update did; the
+  // result read afterwards is the one the cleanup run left.
+  startProvisioningWithCleanup();
+  setupConfiguratioForResultPanel();
+  if (_service.getProvisioningResult() == -1) return kStatusProvisioningFailed;
+  if (shouldRecordInRegistry()) updateAddonRegistry();
+  _service.updatePermissionsUpdateWorkspace(true, true);
+  return kStatusInstalled;
+}
+
+bool Addon::shouldRecordInRegistry() const {
+  std::optional<std::string> embedded = property(kKeyEmbedded);
+  return embedded && ::strcasecmp(embedded->c_str(), kEmbeddedRecordedValue) == 0;
+}
+
+bool Addon::copyAddonInstallManifest() const {
+  std::optional<std::string> manifest = property(kKeyInstallManifest);
+  if (!pathExists(manifest)) return false;
+  return _service.copyUpdateManifestReplaceInstallerRootWith(*manifest, _pathToInstallPackage);
+}
+
+bool Addon::copyAddonUninstallManifest() const {
+  std::optional<std::string> manifest = property(kKeyUninstallManifest);
+  if (!pathExists(manifest)) return false;
+  return _service.copyManifest(*manifest);
+}
+
+void Addon::backupInstallManifest() const { _service.backupInstallManifest(); }
+
+void Addon::updateProvisionManifestVersion() const {
+  _service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion());
+}
+
+void Addon::mergePluginCustomization() const {
+  std::optional<std::string> customization = property(kKeyPluginCustomization);
+  if (pathExists(customization)) _service.mergePluginCustomizationWithRcphome(customization);
+}
+
+void Addon::copyKeyStores() const {
+  if (std::optional<std::string> folder = property(kKeyKeystore)) _service.copyKeyStores(*folder);
+}
+
+void Addon::copyExtras() const {
+  if (std::optional<std::string> folder = property(kKeyExtras)) _service.copyExtras(*folder);
+}
+
+}  // namespace addon

@@ -1,0 +1,56 @@
+#pragma once
+// One add-on installation into an existing platform instance: stage the add-on's manifests and
+// files into the instance, run the platform's provisioning (an update run, then a cleanup run),
+// hand the rcp home to the installer's result panel and record the add-on in the instance's
+// add-on registry.
+#include <optional>
+#include <string>
+
+#include "installer/addon/AddonToolStartup.h"
+#include "installer/support/InstanceService.h"
+
+namespace addon {
+
+class Addon {
+ public:
+  // initWithPathToInstallPackage:pathToInstallLocation:optionRCPHome: — an absent or empty rcp
+  // home means the default rcp home of the destination.
+  Addon(const std::optional<std::string>& pathToInstallPackage,
+        const std::optional<std::string>& pathToInstallLocation,
+        const std::optional<std::string>& optionRCPHome);
+  // initWithPathToInstallPackage:pathToInstallLocation: — always the default rcp home.
+  Addon(const std::optional<std::string>& pathToInstallPackage,
+        const std::optional<std::string>& pathToInstallLocation);
+
+  // The exit status of the post-install program: 0, 190 or 199.
+  int installAddon() const;
+
+  // ---- Installation steps ----
+  bool copyAddonInstallManifest() const;
+  bool copyAddonUninstallManifest() const;
+  void backupInstallManifest() const;
+  void updateProvisionManifestVersion() const;
+  void mergePluginCustomization() const;
+  void copyKeyStores() const;
+  void copyExtras() const;
+
+  // ---- Provisioning runs ----
+  void startProvisioning() const;
+  void startProvisioningWithCleanup() const;
+
+  // ---- Add-on registry and result panel ----
+  void updateAddonRegistry() const;
+  void setupConfiguratioForResultPanel() const;
+
+ private:
+  std::optional<std::string> property(const char* key) const;
+  bool shouldRecordInRegistry() const;
+
+  std::optional<std::string> _pathToInstallPackage;
+  std::optional<AddonConfiguration> _properties;  // none exactly when there is no package
+  std::optional<std::string> _pathToInstallLocation;
+  std::optional<std::string> _pathToRcphome;
+  support::InstanceService _service;
+};
+
+}  // namespace addon

@@ -1,0 +1,99 @@
+// The add-on registry "addonInfo.plist" in the rcp home, and the hand-over of the rcp home and
+// data folder to the package installer's result panel through the configuration store.
+#include <sys/stat.h>
+
+#include "installer/addon/Addon.h"
+#include "installer/addon/AddonConstants.h"
+#include "installer/support/Configuration.h"
+#include "installer/support/JavaProperties.h"
+#include "installer/support/SupportConstants.h"
+#include "platform/AtomicFile.h"
+#include "platform/PropertyListFile.h"
+#include "platform/SystemLog.h"
+
+namespace addon {
+namespace {
+
+using platform::PlistArray;
+using platform::PlistDictionary;
+using platform::PlistValue;
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The last component of a path, trailing slashes ignored ("/a/b/" gives "b").
+std::string lastPathComponent(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos || path == "/") return path;
+  return path.substr(slash + 1);
+}
+
+bool hasID(const PlistValue& entry, const std::string& id) {
+  const PlistDictionary* record = entry.asDictionary();
+  if (record == nullptr) return false;
+  auto found = record->find(kKeyID);
+  return found != record->end() && found->second.asString() && *found->second.asString() == id;
+}
+
+// The registry's "addons" array; an absent or unreadable one counts as empty.
+PlistArray registeredAddons(const std::string& registryPath) {
+  std::optional<PlistValue> registry = platform::PropertyListFile::read(registryPath);
+  if (!registry || !registry->asDictionary()) return {};
+  auto addons = registry->asDictionary()->find(kRegistryAddonsKey);
+  if (addons == registry->asDictionary()->end() || !addons->second.asArray()) return {};
+  return *addons->second.asArray();
+}
+
+// Every record of the add-on is replaced in place; a new add-on goes at the end.
+PlistArray mergeRecord(PlistArray addons, const std::string& id, const PlistValue& record) {
+  bool replaced = false;
+  for (PlistValue& entry : addons) {
+    if (hasID(entry, id)) {
+      entry = record;
+      replaced = true;
+    }
+  }
+  if (!replaced) addons.push_back(record);
+  return addons;
+}
+
+}  // namespace
+
+void Addon::updateAddonRegistry() const {
+  std::optional<std::string> id = property(kKeyID);
+  if (!id || !_pathToRcphome) return;
+  PlistDictionary record{{kKeyID, PlistValue(*id)},
+                         {kKeyUninstallManifest,
+                          PlistValue(lastPathComponent(property(kKeyUninstallManifest).value_or("")))}};
+  if (std::optional<std::string> version = property(kKeyVersion)) {
+    record[kKeyVersion] = PlistValue(*version);
+  }
+  std::string registryPath = appendPathComponent(*_pathToRcphome, support::kAddonInfoName);
+  platform::SystemLog::log(kLevelInfo, "Updating addon registry info");
+  PlistArray addons = fileExists(registryPath) ? registeredAddons(registryPath) : PlistArray{};
+  PlistDictionary registry{
+      {kRegistryAddonsKey, PlistValue(mergeRecord(std::move(addons), *id, PlistValue(record)))}};
+  platform::PropertyListFile::write(registryPath, PlistValue(std::move(registry)));
+}
+
+void Addon::setupConfiguratioForResultPanel() const {
+  std::optional<std::string> rcpData;
+  if (_pathToRcphome) {
+    std::string settings = appendPathComponent(*_pathToRcphome, support::kLauncherPropertiesName);
+    if (fileExists(settings)) rcpData = support::JavaProperties(settings).getPropertyForKey(kRcpDataKey);
+  }
+  // A leftover file of an earlier run goes; a link planted there is removed, never its target.
+  if (fileExists(kZelConfigPath)) platform::removeFileNoFollow(kZelConfigPath);
+
+  support::Configuration store;
+  store.setPropertyForKey(rcpData ? std::optional<PlistValue>(*rcpData) : std::nullopt,
+                          kResultPanelRcpDataKey);
+  store.setPropertyForKey(_pathToRcphome ? std::optional<PlistValue>(*_pathToRcphome) : std::nullopt,
+                          kResultPanelRcpHomeKey);
+  store.saveConfiguration();
+}
+
+}  // namespace addon
