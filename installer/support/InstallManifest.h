@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "installer/support/ManifestEncoding.h"
+
 namespace pugi {
 class xml_document;
 }
@@ -28,6 +30,7 @@ class InstallManifest {
  private:
   std::string _pathToManifest;
   std::unique_ptr<pugi::xml_document> _xmlDoc;  // null when reading or parsing failed
+  ManifestEncoding _encoding;                    // how the file was encoded; a save keeps it
 };
 
 }  // namespace support
