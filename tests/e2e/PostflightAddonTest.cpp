@@ -1,0 +1,308 @@
+// postflightAddon run as the package installer runs it, against instances made on disk with the
+// simulated launcher as their "rcplauncher", inside a private mount namespace (the log file,
+// the configuration store and the installer pasteboard live in a private /tmp).
+#include <gmock/gmock.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/TempDir.h"
+#include "common/TestUser.h"
+#include "e2e/AddonPackageBuilder.h"
+#include "e2e/InstanceBuilder.h"
+#include "e2e/PrivateNamespace.h"
+#include "platform/PropertyListFile.h"
+#include "tools/rcplauncher-sim/Journal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::PlistArray;
+using platform::PlistDictionary;
+using platform::PlistValue;
+using testing_support::AddonPackageBuilder;
+using testing_support::AddonRecord;
+using testing_support::BuiltInstance;
+using testing_support::InstanceBuilder;
+using testing_support::NamespaceRun;
+using testing_support::PrivateNamespace;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+const std::string kProgram = POSTFLIGHT_ADDON;
+constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
+constexpr const char* kStore = "/tmp/com.norq.rcp.platform.internal.configuration";
+constexpr const char* kPlugin = "com.norq.addon.ab_1.0.0";
+
+// An install manifest whose one feature is fetched from the package's update site.
+std::string installManifest(const std::string& action = "install") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<manifest><domain-object><object-data><install>\n"
+         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
+         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
+         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
+         "</requirements></installfeature>\n"
+         "</install></object-data></domain-object></manifest>\n";
+}
+
+class PostflightAddonTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::unsetenv("RCPSIM_FORCE_RC");
+    ::unsetenv("RCPSIM_NO_RESULT");
+    fs::create_directories(dir_.path() / "updates/platform/plugins" / kPlugin);
+    std::ofstream(dir_.path() / "updates/platform/plugins" / kPlugin / "plugin.xml") << "<plugin/>";
+  }
+
+  fs::path destination() const { return dir_.path() / "Applications"; }
+
+  BuiltInstance instance(std::vector<AddonRecord> records = {}) const {
+    InstanceBuilder builder(destination());
+    builder.launcher(RCPLAUNCHER_SIM_PATH);
+    for (AddonRecord& record : records) builder.addonRecord(std::move(record));
+    return builder.build();
+  }
+
+  // The package "Addon.pkg" under <dir>/media with its manifests in <dir>/media/deploy; the
+  // default update site "${package}/../../updates/platform" is <dir>/updates/platform.
+  AddonPackageBuilder package() const {
+    return AddonPackageBuilder(dir_.path() / "media")
+        .set("ID", "a.b")
+        .set("version", "1.0")
+        .set("targetBundle", "Tallo")
+        .deployFile("install.a.b.xml", installManifest())
+        .deployFile("uninstall.a.b.xml", installManifest("uninstall"));
+  }
+
+  NamespaceRun run(const std::vector<std::string>& words) {
+    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++))).run({words})[0];
+  }
+
+  NamespaceRun install(const fs::path& pkg, const std::string& frameworkFolder = "") {
+    return run({kProgram, pkg.string(), destination().string(), "", "", frameworkFolder});
+  }
+
+  static std::vector<std::string> logOf(const NamespaceRun& run) {
+    std::optional<std::string> text = run.fileText(kLog);
+    return text ? testing_support::logTexts(*text) : std::vector<std::string>{};
+  }
+
+  static std::optional<PlistValue> plist(const fs::path& path) {
+    return platform::PropertyListFile::read(path.string());
+  }
+
+  static std::vector<std::vector<std::string>> journal(const BuiltInstance& target) {
+    return rcpsim::readJournal((target.rcpHome.parent_path() / rcpsim::kJournalName).string())
+        .value_or(std::vector<std::vector<std::string>>{});
+  }
+
+  static PlistValue registryWith(std::vector<PlistValue> records) {
+    return PlistValue(PlistDictionary{{"addons", PlistValue(PlistArray(std::move(records)))}});
+  }
+
+  static PlistValue record(const std::string& id, const std::string& manifest,
+                           std::optional<std::string> version) {
+    PlistDictionary entry{{"ID", PlistValue(id)}, {"uninstallManifest", PlistValue(manifest)}};
+    if (version) entry["version"] = PlistValue(*version);
+    return PlistValue(entry);
+  }
+
+  testing_support::TempDir dir_;
+  int sessions_ = 0;
+};
+
+TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
+  BuiltInstance target = instance();
+  std::ofstream(target.rcpHome / "rcplauncher.properties") << "rcp.data=/Users/someone/rcpdata\n";
+  fs::path pkg = package().build().package;
+  ::setenv("USER", "root", 1);
+
+  NamespaceRun result = install(pkg);
+
+  ASSERT_EQ(result.status, 0) << result.standardError;
+  EXPECT_TRUE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin / "plugin.xml"));
+  EXPECT_EQ(plist(target.rcpHome / "addonInfo.plist"),
+            registryWith({record("a.b", "uninstall.a.b.xml", "1.0")}));
+  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
+  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml")) << "cleanup removes it";
+
+  // The manifest version names both the settings entry and the backup of the old manifest.
+  std::ifstream settings(target.rcpHome / "rcplauncher.properties");
+  std::string text((std::istreambuf_iterator<char>(settings)), {});
+  std::smatch version;
+  ASSERT_TRUE(std::regex_search(text, version, std::regex("provisioning\\.manifest\\.version=(\\d{10})")))
+      << text;
+  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/install.old.xml") ||
+              fs::exists(target.rcpHome / ("deploy/install." + version[1].str() + ".xml")));
+
+  // Owner, group "admin" and 0775 below the rcp home (the rcp home itself keeps its own).
+  struct group* admin = ::getgrnam("admin");
+  ASSERT_NE(admin, nullptr);
+  for (const fs::path& path : {target.rcpHome / "deploy", target.rcpHome / "eclipse/plugins" / kPlugin,
+                               target.rcpHome / "addonInfo.plist"}) {
+    SCOPED_TRACE(path.string());
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_gid, admin->gr_gid);
+    EXPECT_EQ(st.st_mode & 07777, 0775u);
+  }
+
+  std::optional<PlistValue> store = plist(result.snapshotOf(kStore));
+  ASSERT_TRUE(store);
+  EXPECT_EQ(*store, PlistValue(PlistDictionary{
+                        {"P_RCPDATA", PlistValue("/Users/someone/rcpdata")},
+                        {"pathToRcpHome", PlistValue(target.rcpHome.string())}}));
+  EXPECT_THAT(logOf(result), Contains("Begin to install features ."));
+  EXPECT_THAT(logOf(result), Contains("Updating addon registry info"));
+}
+
+TEST_F(PostflightAddonTest, FailedProvisioningStillCleansUpAndHandsOverButRecordsNothing) {
+  BuiltInstance target = instance();
+  fs::path pkg = package().build().package;
+  ::setenv("RCPSIM_FORCE_RC", "1", 1);
+
+  NamespaceRun result = install(pkg);
+
+  EXPECT_EQ(result.status, 190);
+  EXPECT_FALSE(fs::exists(target.rcpHome / "addonInfo.plist"));
+  std::vector<std::vector<std::string>> runs = journal(target);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[1].back(), "cleanup");
+  std::optional<PlistValue> store = plist(result.snapshotOf(kStore));
+  ASSERT_TRUE(store);
+  EXPECT_EQ(*store, PlistValue(PlistDictionary{{"pathToRcpHome", PlistValue(target.rcpHome.string())}}))
+      << "no settings file: P_RCPDATA is left out";
+}
+
+TEST_F(PostflightAddonTest, AStaleResultFileNeverCountsAsThisRunsResult) {
+  BuiltInstance target = instance();
+  std::ofstream(target.rcpHome.parent_path() / ".provisioning_rc") << "rc=0\n";
+  fs::path pkg = package().build().package;
+  ::setenv("RCPSIM_NO_RESULT", "1", 1);
+
+  EXPECT_EQ(install(pkg).status, 190);
+  EXPECT_FALSE(fs::exists(target.rcpHome.parent_path() / ".provisioning_rc"));
+}
+
+TEST_F(PostflightAddonTest, NothingIsStagedWithoutAPackageOrAnRcpHome) {
+  BuiltInstance target = instance();
+  fs::path pkg = package().build().package;
+  struct Case {
+    std::string name;
+    std::vector<std::string> words;
+  };
+  const std::vector<Case> cases = {
+      {"missing package", {kProgram, (dir_.path() / "none.pkg").string(), destination().string()}},
+      {"no package position", {kProgram}},
+      {"no target bundle", {kProgram, AddonPackageBuilder(dir_.path() / "other").set("ID", "a.b")
+                                          .build().package.string(), destination().string()}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NamespaceRun result = run(c.words);
+    EXPECT_EQ(result.status, 199);
+    EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
+    EXPECT_TRUE(journal(target).empty());
+  }
+}
+
+TEST_F(PostflightAddonTest, MissingManifestsAndAMissingRcpHome) {
+  BuiltInstance target = instance();
+  {
+    SCOPED_TRACE("rcp home named by position 5 does not exist");
+    NamespaceRun result = install(package().build().package, (dir_.path() / "nowhere").string());
+    EXPECT_EQ(result.status, 199);
+    EXPECT_THAT(logOf(result), Contains(" Fail to copy install manifest. "));
+  }
+  {
+    SCOPED_TRACE("no install manifest");
+    fs::path pkg = AddonPackageBuilder(dir_.path() / "noinstall")
+                       .set("ID", "a.b").set("targetBundle", "Tallo").build().package;
+    NamespaceRun result = install(pkg);
+    EXPECT_EQ(result.status, 199);
+    EXPECT_THAT(logOf(result), Contains(" Fail to copy install manifest. "));
+    EXPECT_TRUE(journal(target).empty());
+  }
+  {
+    SCOPED_TRACE("no uninstall manifest: a warning, still installed");
+    fs::path pkg = AddonPackageBuilder(dir_.path() / "nouninstall")
+                       .set("ID", "a.b").set("targetBundle", "Tallo")
+                       .deployFile("install.a.b.xml", installManifest()).build().package;
+    NamespaceRun result = install(pkg);
+    EXPECT_EQ(result.status, 0) << result.standardError;
+    EXPECT_THAT(logOf(result), Contains("Fail to copy uninstall manifest. "));
+  }
+}
+
+TEST_F(PostflightAddonTest, OnlyANoEmbeddedValueRecordsTheAddon) {
+  for (const char* embedded : {"no", "No", "NO", "yes"}) {
+    SCOPED_TRACE(embedded);
+    BuiltInstance target = instance();
+    fs::path pkg = package().set("EMBEDDED", embedded).build().package;
+    EXPECT_EQ(install(pkg).status, 0);
+    EXPECT_EQ(fs::exists(target.rcpHome / "addonInfo.plist"), std::string(embedded) != "yes");
+    fs::remove_all(destination());
+  }
+}
+
+TEST_F(PostflightAddonTest, RegistryMergeReplacesEveryRecordOfTheAddonInPlace) {
+  BuiltInstance target = instance({{"x.y", "2.0", "uninstall.x.y.xml"},
+                                   {"a.b", "0.9", "uninstall.a.b.xml"},
+                                   {"z.z", std::nullopt, "uninstall.z.z.xml"},
+                                   {"a.b", "0.8", "old.xml"}});
+  // A top-level key besides "addons" is dropped by the rewrite.
+  PlistValue registry = *plist(target.rcpHome / "addonInfo.plist");
+  (*registry.asDictionary())["other"] = PlistValue("dropped");
+  ASSERT_FALSE(platform::PropertyListFile::write((target.rcpHome / "addonInfo.plist").string(), registry));
+
+  // A configuration without "version" records the add-on without one.
+  fs::path pkg = AddonPackageBuilder(dir_.path() / "media")
+                     .set("ID", "a.b").set("targetBundle", "Tallo")
+                     .set("uninstallManifest", (dir_.path() / "media/deploy/uninstall.a.b.xml").string())
+                     .deployFile("install.a.b.xml", installManifest())
+                     .deployFile("uninstall.a.b.xml", installManifest("uninstall"))
+                     .build().package;
+  ASSERT_EQ(install(pkg).status, 0);
+
+  EXPECT_EQ(plist(target.rcpHome / "addonInfo.plist"),
+            registryWith({record("x.y", "uninstall.x.y.xml", "2.0"),
+                          record("a.b", "uninstall.a.b.xml", std::nullopt),
+                          record("z.z", "uninstall.z.z.xml", std::nullopt),
+                          record("a.b", "uninstall.a.b.xml", std::nullopt)}));
+}
+
+TEST_F(PostflightAddonTest, TheLauncherGetsExactlyTheTwoArgumentListsWithTheUsersLocale) {
+  RCP_WITH_TEST_USER(user);
+  ::setenv("USER", user.name.c_str(), 1);
+  ASSERT_EQ(::seteuid(user.uid), 0);
+  fs::create_directories(user.home + "/Library/Preferences");
+  PlistValue globals(PlistDictionary{{"AppleLocale", PlistValue("de_CH")}});
+  ASSERT_FALSE(platform::PropertyListFile::write(
+      user.home + "/Library/Preferences/.GlobalPreferences.plist", globals));
+  ASSERT_EQ(::seteuid(0), 0);
+
+  BuiltInstance target = instance();
+  fs::path pkg = package().set("updateSiteList", "/Volumes/Pkg/updates").build().package;
+  // The update site given does not exist, but the manifest's own url still leads to the plug-in.
+  ASSERT_EQ(install(pkg).status, 0);
+
+  EXPECT_THAT(journal(target),
+              ElementsAre(ElementsAre("-rcpLauncherWait", "-provManifest", "-noSplash",
+                                      "-provisioningOperation", "update", "-nl", "de_CH",
+                                      "-vmargs", "-Dfile.encoding=UTF-8",
+                                      "-DprovisioningOperation=update",
+                                      "-DprovUpdateSiteListOverride=file:/Volumes/Pkg/updates",
+                                      "-Xms32m", "-Xmx256m"),
+                          ElementsAre("-provManifest", "-rcpLauncherWait", "-noSplash", "-product",
+                                      "NULL", "-provisioningOperation", "cleanup")));
+}
+
+}  // namespace
