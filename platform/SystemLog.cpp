@@ -35,7 +35,8 @@ const char* levelName(int level) {
   return kNames[clampLevel(level)];
 }
 
-std::string formatMessage(const char* format, va_list args) {
+__attribute__((format(printf, 1, 0))) std::string formatMessage(const char* format,
+                                                               va_list args) {
   va_list measure;
   va_copy(measure, args);
   int length = std::vsnprintf(nullptr, 0, format, measure);
