@@ -1,0 +1,350 @@
+// The files an installation puts into an instance and the ownership repair after a run.
+// Tests that check owners run as root in the test user's private mount namespace, where the
+// group "admin" is added when the machine has none.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "common/TestUser.h"
+#include "instance_staging_fixture.h"
+
+namespace {
+
+using instance_testing::dataFile;
+using instance_testing::existsNoFollow;
+using instance_testing::Instance;
+using instance_testing::LogCapture;
+using instance_testing::readFile;
+using instance_testing::readProperties;
+using instance_testing::ScopedEnv;
+using instance_testing::writeFile;
+using Properties = std::map<std::string, std::string>;
+namespace fs = std::filesystem;
+
+struct stat statusOf(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+  return status;
+}
+
+::testing::AssertionResult hasStandardAttributes(const std::string& path, uid_t owner) {
+  const struct stat status = statusOf(path);
+  const gid_t admin = ::getgrnam("admin")->gr_gid;
+  const bool modeOk = S_ISLNK(status.st_mode) || (status.st_mode & 07777) == 0775;
+  if (status.st_uid == owner && status.st_gid == admin && modeOk) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << path << " has " << status.st_uid << ":" << status.st_gid
+                                       << " mode " << std::oct << (status.st_mode & 07777);
+}
+
+::testing::AssertionResult isUnchanged(const std::string& path, const struct stat& before) {
+  const struct stat now = statusOf(path);
+  if (now.st_uid == before.st_uid && now.st_gid == before.st_gid && now.st_mode == before.st_mode) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << path << " was changed";
+}
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// ---- Link files ----
+
+TEST(InstanceLayout, LinkFilesNameTheRcpHomeAndTheSharedFolder) {
+  RCP_WITH_TEST_USER(user);
+  ASSERT_TRUE(instance_testing::ensureAdminGroupInNamespace(user.scratch));
+  ScopedEnv asUser("USER", user.name);
+  Instance instance;
+  const auto service = instance.service();
+
+  ASSERT_TRUE(service.generateLinks());
+  EXPECT_TRUE(hasStandardAttributes(instance.at("eclipse/links"), user.uid));
+  EXPECT_EQ(readProperties(instance.at("eclipse/links/rcp.link")), (Properties{{"path", instance.rcphome}}));
+  EXPECT_EQ(readProperties(instance.at("eclipse/links/shared.link")),
+            (Properties{{"path", instance.install + "/shared"}}));
+
+  // Run again: the same paths, and keys that someone added stay.
+  writeFile(instance.at("eclipse/links/rcp.link"), "path=/stale\nextra=kept\n");
+  ASSERT_TRUE(service.generateLinks());
+  EXPECT_EQ(readProperties(instance.at("eclipse/links/rcp.link")),
+            (Properties{{"extra", "kept"}, {"path", instance.rcphome}}));
+}
+
+TEST(InstanceLayout, LinkFilesNeedEclipseAndARealLinksFolder) {
+  {
+    SCOPED_TRACE("no eclipse folder");
+    Instance instance;
+    fs::remove_all(instance.at("eclipse"));
+    EXPECT_FALSE(instance.service().generateLinks());
+    EXPECT_FALSE(existsNoFollow(instance.at("eclipse")));
+  }
+  {
+    SCOPED_TRACE("links folder is a link to another place");
+    Instance instance;
+    const std::string elsewhere = instance.dir / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, instance.at("eclipse/links"));
+    LogCapture log;
+    EXPECT_FALSE(instance.service().generateLinks());
+    EXPECT_TRUE(log.contains("Not able to create links directory"));
+    EXPECT_TRUE(entriesOf(elsewhere).empty());
+  }
+}
+
+// ---- Agent and JVM settings ----
+
+TEST(InstanceLayout, AgentSettingsAreCopiedOnce) {
+  Instance instance;
+  const auto service = instance.service();
+  const std::string templatePath = instance.dir / "osgiagent.template";
+  const std::string target = instance.at("osgiagent.properties");
+  {
+    LogCapture log;
+    EXPECT_FALSE(service.copyOgsiAgentProperties(templatePath));
+    EXPECT_TRUE(log.contains("Not able to find template for osgiagent.properties"));
+  }
+  writeFile(templatePath, "agent.port=7777\n");
+  EXPECT_TRUE(service.copyOgsiAgentProperties(templatePath));
+  EXPECT_EQ(readFile(target), "agent.port=7777\n");
+
+  writeFile(templatePath, "agent.port=8888\n");
+  EXPECT_FALSE(service.copyOgsiAgentProperties(templatePath)) << "a copy never overwrites";
+  EXPECT_EQ(readFile(target), "agent.port=7777\n");
+}
+
+TEST(InstanceLayout, JvmSettingsComeFromTheTemplateOrStartEmpty) {
+  RCP_WITH_TEST_USER(user);
+  ASSERT_TRUE(instance_testing::ensureAdminGroupInNamespace(user.scratch));
+  Instance instance;
+  fs::remove_all(instance.at("deploy"));
+  const auto service = instance.service();
+  const std::string target = instance.at("deploy/jvm.properties");
+  const std::string templatePath = instance.dir / "jvm.template";
+
+  EXPECT_TRUE(service.generateJVMPropertiesWithTemplate(instance.dir / "no-such-template"));
+  EXPECT_TRUE(hasStandardAttributes(instance.at("deploy"), ::geteuid())) << "made with the login name";
+  EXPECT_EQ(readFile(target), "");
+  EXPECT_TRUE(hasStandardAttributes(target, ::geteuid()));
+
+  writeFile(templatePath, "-Xmx512m\n");
+  EXPECT_FALSE(service.generateJVMPropertiesWithTemplate(templatePath)) << "a copy never overwrites";
+  EXPECT_EQ(readFile(target), "");
+
+  writeFile(target, "-Xmx64m\n");
+  EXPECT_TRUE(service.generateJVMPropertiesWithTemplate(std::nullopt));
+  EXPECT_EQ(readFile(target), "") << "without a template the file starts empty again";
+
+  fs::remove(target);
+  EXPECT_TRUE(service.generateJVMPropertiesWithTemplate(templatePath));
+  EXPECT_EQ(readFile(target), "-Xmx512m\n");
+}
+
+// ---- Key stores and extras ----
+
+TEST(InstanceLayout, KeyStoresAreReplacedByPrefixInAnyLetterCase) {
+  Instance instance;
+  const std::string source = instance.dir / "keystore";
+  const std::string outside = instance.dir / "outside.keystore";
+  writeFile(instance.at("deploy/.keystore"), "old");
+  writeFile(instance.at("deploy/.KeyStore.2019"), "old");
+  writeFile(instance.at("deploy/install.xml"), "manifest");
+  writeFile(outside, "not ours");
+  fs::create_symlink(outside, instance.at("deploy/.keystore.link"));
+  writeFile(source + "/.keystore", "new");
+  writeFile(source + "/.KEYSTORE.bak", "new backup");
+  writeFile(source + "/my.keystore", "not a key store name");
+  LogCapture log;
+
+  instance.service().copyKeyStores(source);
+
+  EXPECT_EQ(entriesOf(instance.at("deploy")),
+            (std::vector<std::string>{".KEYSTORE.bak", ".keystore", "install.xml"}));
+  EXPECT_EQ(readFile(instance.at("deploy/.keystore")), "new");
+  EXPECT_EQ(readFile(outside), "not ours") << "a link is deleted, never its target";
+  EXPECT_TRUE(log.contains(".keystore source files are in " + source + "."));
+  EXPECT_TRUE(log.contains("Copy keystore file '.KEYSTORE.bak' from " + source +
+                           "/.KEYSTORE.bak to " + instance.at("deploy/.KEYSTORE.bak") + "."));
+
+  instance.service().copyKeyStores(instance.dir / "no-such-folder");
+  EXPECT_EQ(entriesOf(instance.at("deploy")), (std::vector<std::string>{"install.xml"}));
+}
+
+TEST(InstanceLayout, ExtrasAreMergedIntoDeploy) {
+  Instance instance;
+  const std::string source = instance.dir / "extras";
+  writeFile(source + "/readme.txt", "new");
+  writeFile(source + "/docs/guide.txt", "guide");
+  writeFile(instance.at("deploy/extras/readme.txt"), "old");
+  writeFile(instance.at("deploy/extras/kept.txt"), "kept");
+
+  instance.service().copyExtras(source);
+  EXPECT_EQ(readFile(instance.at("deploy/extras/readme.txt")), "new");
+  EXPECT_EQ(readFile(instance.at("deploy/extras/docs/guide.txt")), "guide");
+  EXPECT_EQ(readFile(instance.at("deploy/extras/kept.txt")), "kept");
+
+  Instance empty;
+  fs::create_directories(empty.dir / "extras");
+  LogCapture log;
+  empty.service().copyExtras(empty.dir / "extras");
+  empty.service().copyExtras(empty.dir / "no-such-folder");
+  EXPECT_FALSE(existsNoFollow(empty.at("deploy/extras")));
+  EXPECT_FALSE(log.contains("Begin to copy files"));
+}
+
+// ---- Plug-in customization ----
+
+TEST(InstanceLayout, CustomizationMergesIntoTheBasePluginAndTheInstance) {
+  const Properties merged = {{"addon.one/feature.visible", "false"},
+                             {"com.norq.rcp.base/server", "https://addon.example"},
+                             {"com.norq.rcp.base/update.enabled", "true"}};
+  const std::string addon = dataFile("plugin_customization.addon.ini");
+  {
+    SCOPED_TRACE("base plug-in with a customization file");
+    Instance instance;
+    instance.addBasePlugin("6.2.9");
+    const std::string baseFile = instance.at("eclipse/plugins/com.norq.rcp.base_6.2.9/plugin_customization.ini");
+    fs::copy_file(dataFile("plugin_customization.base.ini"), baseFile);
+    EXPECT_TRUE(instance.service().mergePluginCustomizationWithBase(addon));
+    EXPECT_EQ(readProperties(baseFile), merged);
+    EXPECT_EQ(readProperties(instance.at("plugin_customization.ini")), merged);
+  }
+  {
+    SCOPED_TRACE("base plug-in without a customization file");
+    Instance instance;
+    instance.addBasePlugin("6.2.9");
+    EXPECT_TRUE(instance.service().mergePluginCustomizationWithBase(addon));
+    EXPECT_FALSE(existsNoFollow(instance.at("plugin_customization.ini")));
+  }
+  {
+    SCOPED_TRACE("no base plug-in, or no customization to merge");
+    Instance instance;
+    EXPECT_FALSE(instance.service().mergePluginCustomizationWithBase(addon));
+    instance.addBasePlugin("6.2.9");
+    EXPECT_FALSE(instance.service().mergePluginCustomizationWithBase(instance.dir / "missing.ini"));
+    EXPECT_FALSE(instance.service().mergePluginCustomizationWithBase(std::nullopt));
+  }
+  {
+    SCOPED_TRACE("instance with a customization file");
+    Instance instance;
+    fs::copy_file(dataFile("plugin_customization.base.ini"), instance.at("plugin_customization.ini"));
+    EXPECT_TRUE(instance.service().mergePluginCustomizationWithRcphome(addon));
+    EXPECT_EQ(readProperties(instance.at("plugin_customization.ini")), merged);
+  }
+  {
+    SCOPED_TRACE("instance without a customization file");
+    Instance instance;
+    EXPECT_TRUE(instance.service().mergePluginCustomizationWithRcphome(instance.dir / "missing.ini"));
+    EXPECT_FALSE(existsNoFollow(instance.at("plugin_customization.ini")));
+    EXPECT_TRUE(instance.service().mergePluginCustomizationWithRcphome(addon));
+    EXPECT_EQ(readFile(instance.at("plugin_customization.ini")), readFile(addon));
+    EXPECT_FALSE(instance.service().mergePluginCustomizationWithRcphome(std::nullopt));
+  }
+}
+
+// ---- Ownership repair ----
+
+TEST(InstanceLayout, RepairGivesTheInstanceAndSharedFolderToTheUser) {
+  RCP_WITH_TEST_USER(user);
+  ASSERT_TRUE(instance_testing::ensureAdminGroupInNamespace(user.scratch));
+  ScopedEnv asUser("USER", user.name);
+  Instance instance;
+  const std::string outside = instance.dir / "outside.txt";
+  writeFile(instance.at("rcplauncher.properties"), "vm.args=-Xmx256m\n");
+  writeFile(instance.at("eclipse/plugins/com.norq.rcp.base_6.2.9/plugin.jar"), "jar");
+  writeFile(instance.besideRcphome("shared/settings.ini"), "x=1\n");
+  writeFile(outside, "root's");
+  ::chmod(outside.c_str(), 0600);
+  fs::create_symlink(outside, instance.at("deploy/outside.link"));
+  const struct stat outsideBefore = statusOf(outside);
+  const struct stat settingsBefore = statusOf(instance.at("rcplauncher.properties"));
+
+  instance.service().updatePermissionsUpdateWorkspace(false, false);
+  EXPECT_TRUE(isUnchanged(instance.at("rcplauncher.properties"), settingsBefore))
+      << "nothing is repaired unless asked";
+
+  instance.service().updatePermissionsUpdateWorkspace(true, false);
+  for (const char* relative : {"rcplauncher.properties", "deploy", "eclipse/plugins",
+                               "eclipse/plugins/com.norq.rcp.base_6.2.9/plugin.jar"}) {
+    EXPECT_TRUE(hasStandardAttributes(instance.at(relative), user.uid));
+  }
+  EXPECT_TRUE(hasStandardAttributes(instance.besideRcphome("shared/settings.ini"), user.uid));
+  EXPECT_TRUE(isUnchanged(outside, outsideBefore)) << "the walk does not follow a link";
+}
+
+TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
+  RCP_WITH_TEST_USER(user);
+  ASSERT_TRUE(instance_testing::ensureAdminGroupInNamespace(user.scratch));
+  // Should the check ever fail, /etc is read-only in this private namespace.
+  ASSERT_EQ(::mount("/etc", "/etc", nullptr, MS_BIND | MS_REC, nullptr), 0);
+  ASSERT_EQ(::mount(nullptr, "/etc", nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  ScopedEnv asUser("USER", user.name);
+
+  testing_support::TempDir place;
+  const std::string home = place / "home";
+  const std::string outside = place / "outside";
+  writeFile(home + "/workspace/.metadata/version.ini", "1");
+  writeFile(outside + "/data.txt", "not the user's");
+  fs::create_directory_symlink("/etc", home + "/etc-link");
+  fs::create_directory_symlink(outside, home + "/outside-link");
+  fs::create_directory_symlink(outside, home + "/workspace/escape");
+  const struct stat outsideBefore = statusOf(outside + "/data.txt");
+  const struct stat etcBefore = statusOf("/etc/hostname");
+
+  struct Case {
+    const char* workspace;
+    bool repaired;
+  };
+  const Case cases[] = {
+      {"${env.HOME}/workspace", true},
+      {"/etc", false},
+      {"${env.HOME}/etc-link", false},
+      {"${env.HOME}/outside-link", false},
+      {"${env.HOME}/workspace/../../outside", false},
+      {"${env.HOME}", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.workspace);
+    Instance instance;
+    writeFile(instance.at("rcplauncher.properties"), std::string("rcp.data=") + c.workspace + "\n");
+    writeFile(instance.at("deploy/install.xml"), "manifest");
+    const struct stat instanceBefore = statusOf(instance.at("deploy/install.xml"));
+    fs::permissions(home + "/workspace/.metadata/version.ini", fs::perms(0600));
+    ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0);
+    ScopedEnv homeForExpansion("HOME", home);
+    LogCapture log;
+
+    instance.service().updatePermissionsUpdateWorkspace(false, true);
+
+    const std::string inWorkspace = home + "/workspace/.metadata/version.ini";
+    EXPECT_EQ(hasStandardAttributes(inWorkspace, user.uid), c.repaired);
+    EXPECT_TRUE(isUnchanged(outside + "/data.txt", outsideBefore));
+    EXPECT_TRUE(isUnchanged("/etc/hostname", etcBefore));
+    EXPECT_TRUE(isUnchanged(instance.at("deploy/install.xml"), instanceBefore))
+        << "the instance is repaired only when asked";
+    if (!c.repaired) {
+      EXPECT_TRUE(log.contains("Not changing the owner of workspace"));
+    }
+  }
+
+  SCOPED_TRACE("no HOME: nothing happens");
+  Instance instance;
+  writeFile(instance.at("rcplauncher.properties"), "rcp.data=${env.HOME}/workspace\n");
+  ScopedEnv noHome("HOME", std::nullopt);
+  ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0);
+  instance.service().updatePermissionsUpdateWorkspace(false, true);
+  EXPECT_EQ(statusOf(home + "/workspace/.metadata/version.ini").st_uid, 0u);
+}
+
+}  // namespace
