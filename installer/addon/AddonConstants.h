@@ -79,7 +79,6 @@ inline constexpr int kStatusProvisioningFailed = 190;
 inline constexpr int kStatusCannotStage = 199;
 
 // ---- Add-on registry and result panel ----
-inline constexpr const char* kRegistryAddonsKey = "addons";
 inline constexpr const char* kEmbeddedRecordedValue = "No";
 inline constexpr const char* kRcpDataKey = "rcp.data";
 inline constexpr const char* kResultPanelRcpDataKey = "P_RCPDATA";

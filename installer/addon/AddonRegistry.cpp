@@ -4,11 +4,11 @@
 
 #include "installer/addon/Addon.h"
 #include "installer/addon/AddonConstants.h"
+#include "installer/support/AddonRegistryFile.h"
 #include "installer/support/Configuration.h"
 #include "installer/support/JavaProperties.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
-#include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
 
 namespace addon {
@@ -31,27 +31,11 @@ std::string lastPathComponent(std::string path) {
   return path.substr(slash + 1);
 }
 
-bool hasID(const PlistValue& entry, const std::string& id) {
-  const PlistDictionary* record = entry.asDictionary();
-  if (record == nullptr) return false;
-  auto found = record->find(kKeyID);
-  return found != record->end() && found->second.asString() && *found->second.asString() == id;
-}
-
-// The registry's "addons" array; an absent or unreadable one counts as empty.
-PlistArray registeredAddons(const std::string& registryPath) {
-  std::optional<PlistValue> registry = platform::PropertyListFile::read(registryPath);
-  if (!registry || !registry->asDictionary()) return {};
-  auto addons = registry->asDictionary()->find(kRegistryAddonsKey);
-  if (addons == registry->asDictionary()->end() || !addons->second.asArray()) return {};
-  return *addons->second.asArray();
-}
-
 // Every record of the add-on is replaced in place; a new add-on goes at the end.
 PlistArray mergeRecord(PlistArray addons, const std::string& id, const PlistValue& record) {
   bool replaced = false;
   for (PlistValue& entry : addons) {
-    if (hasID(entry, id)) {
+    if (support::AddonRegistryFile::recordHasID(entry, id)) {
       entry = record;
       replaced = true;
     }
@@ -73,10 +57,11 @@ void Addon::updateAddonRegistry() const {
   }
   std::string registryPath = appendPathComponent(*_pathToRcphome, support::kAddonInfoName);
   platform::SystemLog::log(kLevelInfo, "Updating addon registry info");
-  PlistArray addons = fileExists(registryPath) ? registeredAddons(registryPath) : PlistArray{};
-  PlistDictionary registry{
-      {kRegistryAddonsKey, PlistValue(mergeRecord(std::move(addons), *id, PlistValue(record)))}};
-  platform::PropertyListFile::write(registryPath, PlistValue(std::move(registry)));
+  PlistArray addons = fileExists(registryPath)
+                          ? support::AddonRegistryFile::readAddonRecords(registryPath)
+                          : PlistArray{};
+  support::AddonRegistryFile::writeAddonRecords(
+      registryPath, mergeRecord(std::move(addons), *id, PlistValue(record)));
 }
 
 void Addon::setupConfiguratioForResultPanel() const {

@@ -1,0 +1,13 @@
+#pragma once
+// The per-run log file of an add-on tool: "/tmp/rcp_" + id + suffix. An id that would name a
+// file outside "/tmp" or the folder itself (holds "/" or a NUL, is "." or "..") names no file
+// of its own: such a run, and one without an id, logs to the fallback.
+#include <optional>
+#include <string>
+
+namespace support {
+
+std::string runLogFilePath(const std::optional<std::string>& id, const std::string& suffix,
+                           const std::string& fallback);
+
+}  // namespace support

@@ -1,0 +1,31 @@
+#pragma once
+// A log file at a fixed path in /tmp, attached to the system log for the object's lifetime.
+// Opened without following a link; it must be a regular file with one link, and is truncated
+// only after that check (FixedPathFile.h). A file that cannot be opened that way is simply not
+// attached: the run goes on with the system log alone. Detached and closed on destruction.
+#include <string>
+
+#include "platform/FixedPathFile.h"
+#include "platform/UniqueFd.h"
+
+namespace platform {
+
+class AttachedLogFile {
+ public:
+  AttachedLogFile() = default;
+  explicit AttachedLogFile(const std::string& path);
+  ~AttachedLogFile();
+  AttachedLogFile(AttachedLogFile&& other) noexcept = default;
+  AttachedLogFile& operator=(AttachedLogFile&& other) noexcept;
+  AttachedLogFile(const AttachedLogFile&) = delete;
+  AttachedLogFile& operator=(const AttachedLogFile&) = delete;
+
+  bool attached() const { return fd_.valid(); }
+  // Detaches and closes the file now.
+  void close();
+
+ private:
+  UniqueFd fd_;
+};
+
+}  // namespace platform
