@@ -1,0 +1,90 @@
+#include "installer/hotfix/HotfixProgram.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "installer/hotfix/HotfixConstants.h"
+#include "installer/hotfix/RCPHotfixUninstall.h"
+#include "installer/hotfix/RegisterFile.h"
+#include "installer/support/InstallUtil.h"
+#include "installer/support/SupportConstants.h"
+#include "platform/AttachedLogFile.h"
+
+namespace hotfix {
+namespace {
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::optional<std::string> locationFromCommandLine(int argc, const char* const* argv) {
+  for (int i = 0; i + 1 < argc; ++i) {
+    if (argv[i] != nullptr && std::string(argv[i]) == kRcpHomeOption && argv[i + 1] != nullptr) {
+      return std::string(argv[i + 1]);
+    }
+  }
+  return std::nullopt;
+}
+
+// The register file's rcp home with "rcp" taken off again, else the default location.
+std::optional<std::string> registeredOrDefaultLocation() {
+  std::optional<std::string> rcpHome = RegisterFile(kProductName).getPathToRcpHome();
+  if (rcpHome) {
+    std::string candidate = rcpHome->substr(0, rcpHome->rfind('/'));
+    if (exists(candidate)) return candidate;
+  }
+  if (exists(kDefaultInstallLocation)) return std::string(kDefaultInstallLocation);
+  return std::nullopt;
+}
+
+void printStatus(std::FILE* out, int status) {
+  switch (status) {
+    case kStatusUnsupportedCharacters:
+      std::fprintf(out, "Error:%d: The specified location contains unsupported characters. \n", status);
+      break;
+    case kStatusNoInstance:
+      std::fprintf(out, "Error:%d: Fail to locate target platform. \n", status);
+      break;
+    case kStatusPlatformRunning:
+      std::fprintf(out, "Error:%d: Platform is running. \n", status);
+      break;
+    case kStatusProvisioningFailed:
+      std::fprintf(out, "Error:%d: Unstall provisioning fails.\n", status);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+int runHotfixUninstallProgram(int argc, const char* const* argv, std::FILE* out) {
+  if (::geteuid() != 0) {
+    std::fprintf(out,
+                 "Failed to uninstall this package. Permission denied. To retry the work, please "
+                 "make sure you belong to admin group and execute this command as root.\n"
+                 "Usage: sudo ./peloraHotfixUninstall\n");
+    return 0;
+  }
+  platform::AttachedLogFile trace;
+  if (support::InstallUtil::shouldWriteTraces()) trace = platform::AttachedLogFile(support::kTraceFilePath);
+
+  std::optional<std::string> location = locationFromCommandLine(argc, argv);
+  if (!location) location = registeredOrDefaultLocation();
+  if (!location) {
+    std::fprintf(out,
+                 "RCP home of Tallo installation cannot be determined! \n"
+                 "Usage: peloraHotfixUninstall -rcphome <absolute pathToRcphome>\n");
+    return kStatusNoBundle;
+  }
+  std::fflush(out);
+  int status = RCPUninstallPeloraHotfix(location->c_str());
+  printStatus(out, status);
+  return status;
+}
+
+}  // namespace hotfix

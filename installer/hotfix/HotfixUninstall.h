@@ -1,0 +1,36 @@
+#pragma once
+// The rollback of the hotfix applied to one platform instance: the uninstall manifest the hotfix
+// left in "deploy" is staged as the update manifest and applied by provisioning runs of the
+// platform; on success a cleanup run follows and the workspace permissions are repaired.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "installer/support/InstanceService.h"
+
+namespace hotfix {
+
+class HotfixUninstall {
+ public:
+  // initWithPathToRcphome: — messages for the user go to `out`.
+  explicit HotfixUninstall(const std::optional<std::string>& pathToRcpHome, std::FILE* out = stdout);
+
+  bool copyUninstallManifest() const;
+  bool copyPeloraUninstallManifest() const;
+  void startProvisioning() const;
+  void cleanup() const;
+  bool uninstallOldHotfix() const;
+  bool uninstallOldPeloraHotfix() const;
+  bool removeHotfixReceipt() const;
+
+ private:
+  bool stageUninstallManifest(const char* manifestName) const;
+  bool rollBack(bool (HotfixUninstall::*stage)() const) const;
+  void reportFileNotFound(const std::string& file) const;
+
+  std::optional<std::string> _pathToRcpHome;
+  std::optional<support::InstanceService> _instance;
+  std::FILE* out_;
+};
+
+}  // namespace hotfix
