@@ -103,8 +103,9 @@ std::error_code replaceFileAtomically(const std::string& path, std::string_view 
   TempFile temp;
   if (auto error = temp.create(path)) return error;
   if (auto error = writeAll(temp.fd(), contents)) return error;
-  if (::fsync(temp.fd()) != 0) return lastError();
+  // The mode is set before the fsync so that it is as durable as the contents.
   if (::fchmod(temp.fd(), 0666 & ~currentUmask()) != 0) return lastError();
+  if (::fsync(temp.fd()) != 0) return lastError();
   if (::close(temp.descriptor().release()) != 0) return lastError();
   if (::rename(temp.path().c_str(), path.c_str()) != 0) return lastError();
   temp.committed();

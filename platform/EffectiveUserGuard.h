@@ -2,6 +2,16 @@
 // Switches the process's effective user id to the logged-in user for the guard's lifetime and
 // restores the previous one on destruction. The user is taken from USER, else the login name.
 // When the user has no entry in the user database nothing is switched.
+//
+// "The login name", when USER is unset or empty, is the first of: LOGNAME; getlogin_r() (the
+// session's audit login uid, else the utmp entry of the controlling terminal); the user
+// database name of the real user id (for a process without a terminal or session, such as a
+// daemon or a job started by a service: as root that is "root", so nothing is switched).
+// Only the effective user id changes (seteuid): group ids and supplementary groups stay the
+// process's, which is enough to read and write files the user owns, and the saved set-user-id
+// keeps the way back. switched() is true only when the id was actually changed (not when the
+// user already is the effective user, nor when seteuid failed). The switch affects the whole
+// process: no other thread may touch files while a guard lives.
 #include <optional>
 #include <string>
 #include <sys/types.h>

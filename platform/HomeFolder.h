@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// HOME when set and not empty, else the user database entry of the effective user.
+// HOME when set and not empty, else the user database entry of the effective user, else "/"
+// (never an empty or relative path).
 std::string homeFolder();
 
 // The home folder of a user id from the user database; none when there is no entry.

@@ -119,21 +119,32 @@ std::optional<PlistValue> fromArray(plist_t node, int depth) {
   return PlistValue(std::move(array));
 }
 
+// The key of a dictionary item; none when the node before the value is no key, which
+// libplist 2.2's binary reader lets through (and its key getter would abort on).
+std::optional<std::string> keyOfItem(plist_t item) {
+  plist_t keyNode = plist_dict_item_get_key(item);
+  if (keyNode == nullptr || plist_get_node_type(keyNode) != PLIST_KEY) return std::nullopt;
+  char* rawKey = nullptr;
+  plist_get_key_val(keyNode, &rawKey);
+  Malloced<char> key(rawKey);
+  if (key == nullptr) return std::nullopt;
+  return std::string(key.get());
+}
+
 std::optional<PlistValue> fromDictionary(plist_t node, int depth) {
   PlistDictionary dictionary;
   plist_dict_iter rawIterator = nullptr;
   plist_dict_new_iter(node, &rawIterator);
   Malloced<void> iterator(rawIterator);
   for (;;) {
-    char* rawKey = nullptr;
     plist_t item = nullptr;
-    plist_dict_next_item(node, iterator.get(), &rawKey, &item);
-    Malloced<char> key(rawKey);
+    plist_dict_next_item(node, iterator.get(), nullptr, &item);
     if (item == nullptr) break;
-    if (key == nullptr) return std::nullopt;
+    auto key = keyOfItem(item);
+    if (!key) return std::nullopt;
     auto converted = fromNode(item, depth + 1);
     if (!converted) return std::nullopt;
-    dictionary.insert_or_assign(std::string(key.get()), std::move(*converted));
+    dictionary.insert_or_assign(std::move(*key), std::move(*converted));
   }
   return PlistValue(std::move(dictionary));
 }

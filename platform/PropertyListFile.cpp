@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "platform/AtomicFile.h"
+#include "platform/BinaryPlistScan.h"
 #include "platform/PlistHandle.h"
 #include "platform/UniqueFd.h"
 
@@ -56,6 +57,7 @@ std::optional<PlistValue> parseWithLibplist(std::string_view bytes, bool binary)
 
 std::optional<PlistValue> parse(std::string_view bytes) {
   if (bytes.substr(0, kBinaryMagic.size()) == kBinaryMagic) {
+    if (binaryPlistHasUtf16Nul(bytes)) return std::nullopt;
     return parseWithLibplist(bytes, true);
   }
   const std::string_view text = trimmed(bytes);

@@ -2,8 +2,20 @@
 // Reading and writing property lists.
 // Reading accepts the XML and binary forms (libplist) and the older text form (our own parser,
 // since libplist 2.2 does not read it). Writing produces the platform's standard XML form
-// (XML declaration, the plist document type, a "plist" root element) and replaces the file
-// atomically (AtomicFile.h).
+// (XML declaration, the plist document type, a "plist" root element, one tab per level,
+// dictionary keys sorted) and replaces the file atomically (AtomicFile.h).
+//
+// What the forms carry:
+//   - "bplist00" starts the binary form; text starting with "<" (after an optional UTF-8 byte
+//     order mark and white space) is XML; anything else is the older text form.
+//   - An XML document must end with "</plist>": libplist 2.2 would accept one cut off after
+//     its root value. Otherwise libplist's leniency stays (an unparsable <integer> reads as 0).
+//   - Dates are written to the whole second (rounded down), in UTC, and only within the
+//     32-bit second count libplist 2.2 keeps (about 1933 to 2069).
+//   - Texts and keys must be valid UTF-8 of characters XML allows (no NUL, no control
+//     characters other than tab, newline and carriage return).
+//   A value outside these limits is not written at all: toXml gives an empty text and write()
+//   gives std::errc::invalid_argument, leaving the file untouched.
 #include <optional>
 #include <string>
 #include <string_view>

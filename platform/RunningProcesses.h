@@ -1,6 +1,7 @@
 #pragma once
 // The executable path of each running process, in /proc order (ascending pid). Processes whose
-// executable cannot be read (gone, no permission, kernel threads) are left out.
+// executable cannot be read (gone, no permission, kernel threads) are left out. Paths are as
+// the kernel gives them: an executable replaced or removed while it runs ends in " (deleted)".
 #include <string>
 #include <vector>
 

@@ -22,8 +22,9 @@ struct LogState {
 };
 
 LogState& state() {
-  static LogState s;  // never destroyed before the last message of static destructors
-  return s;
+  // Never destroyed, so that messages from static destructors still find it.
+  static LogState* s = new LogState;
+  return *s;
 }
 
 // syslog priorities are 0-7; anything else would leak into the facility bits.

@@ -192,11 +192,19 @@ TEST(PropertyListFileTest, DatesDoNotDependOnTheTimeZone) {
 TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
   const std::string whole = PropertyListFile::toXml(everyType());
   std::string binary;
+  std::string nulInKey;  // libplist 2.2 would abort the process on this one
   {
     TempDir dir;
     const std::string path = dir / "fixture.binary";
     ASSERT_EQ(0, runAndCollectOutput({"python3", "-c", kPythonEveryType, path, "binary"}).exitStatus);
     binary = readWholeFile(path);
+    ASSERT_EQ(0, runAndCollectOutput({"python3", "-c",
+                                      "import plistlib, sys; open(sys.argv[1], 'wb').write("
+                                      "plistlib.dumps({'\\u00e9\\x00': 'v'}, "
+                                      "fmt=plistlib.FMT_BINARY))",
+                                      path})
+                     .exitStatus);
+    nulInKey = readWholeFile(path);
   }
   const std::string inputs[] = {
       "",
@@ -205,6 +213,7 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
       "bplist00 not really binary at all, just text after the magic",
       binary.substr(0, binary.size() / 2),
       binary.substr(0, binary.size() - 10),
+      nulInKey,
       whole.substr(0, whole.size() / 2),
       whole.substr(0, whole.size() - 9),  // cut right before "</plist>"
       "<plist version=\"1.0\"><dict/></plist> trailing",
