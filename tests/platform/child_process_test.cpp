@@ -13,23 +13,14 @@
 #include <gtest/gtest.h>
 
 #include "common/TempDir.h"
+#include "tools/ScopedVariable.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using platform::runChildAndWait;
 using testing_support::TempDir;
-
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
-  ~ScopedVariable() { ::unsetenv(name_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  const char* name_;
-};
+using testing_support::ScopedVariable;
 
 class ScopedWorkingFolder {
  public:

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/SimInstance.h"
+#include "tools/ScopedVariable.h"
 
 extern char** environ;
 
@@ -21,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::SimInstance;
+using testing_support::ScopedVariable;
 using Arguments = std::vector<std::string>;
 
 Arguments addonUpdateRun(const std::string& site, const std::string& locale = "en_US") {
@@ -68,17 +70,6 @@ LauncherRun runLauncher(const SimInstance& instance, const Arguments& arguments,
   run.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return run;
 }
-
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) { ::setenv(name, value.c_str(), 1); }
-  ~ScopedVariable() { ::unsetenv(name_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  const char* name_;
-};
 
 std::string feature(const std::string& id, const std::string& version, const std::string& extra = "") {
   return "<feature id=\"" + id + "\" version=\"" + version + "\" " + extra + "/>\n";

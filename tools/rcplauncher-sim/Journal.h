@@ -7,14 +7,16 @@
 // argument escaped, then a line feed. The program path (argv[0]) is not recorded: the journal's
 // place already tells which launcher ran. Escapes: backslash as "\\", TAB as "\t", line feed as
 // "\n", carriage return as "\r"; every other byte stands as it is. The count keeps an empty list
-// ("0") apart from a list of one empty argument ("1" TAB).
+// ("0") apart from a list of one empty argument ("1" TAB). The cleanup run reads:
+//   7<TAB>-provManifest<TAB>-rcpLauncherWait<TAB>-noSplash<TAB>-product<TAB>NULL<TAB>-provisioningOperation<TAB>cleanup
 //
 // Header-only so that any test can include it without linking anything.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,17 +100,16 @@ inline std::optional<std::vector<std::string>> parseJournalLine(std::string_view
 // journal; none when the file cannot be read or holds a malformed line.
 inline std::optional<std::vector<std::vector<std::string>>> readJournal(const std::string& path) {
   std::vector<std::vector<std::string>> invocations;
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
-    if (error) return std::nullopt;
-    return invocations;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? std::optional(invocations) : std::nullopt;
+  std::string text;
+  char buffer[4096];
+  ssize_t count = 0;
+  while ((count = ::read(fd, buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR)) {
+    if (count > 0) text.append(buffer, static_cast<size_t>(count));
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream contents;
-  contents << in.rdbuf();
-  std::string text = contents.str();
-  if (!text.empty() && text.back() != '\n') return std::nullopt;
+  ::close(fd);
+  if (count < 0 || (!text.empty() && text.back() != '\n')) return std::nullopt;
   size_t start = 0;
   for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
     std::optional<std::vector<std::string>> arguments =
