@@ -51,6 +51,11 @@ bool isLatin1Name(const std::string& name) {
 
 bool isAsciiName(const std::string& name) { return name == "us-ascii" || name == "ascii"; }
 
+bool isAllAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
 void appendCharacterReference(std::string& out, char32_t codePoint) {
   char reference[16];
   std::snprintf(reference, sizeof reference, "&#x%X;", static_cast<unsigned>(codePoint));
@@ -63,7 +68,11 @@ ManifestEncoding declaredManifestEncoding(std::string_view bytes) {
   if (std::optional<ManifestEncoding> marked = byteOrderMarkEncoding(bytes)) return *marked;
   std::optional<std::string> name = declaredEncodingName(bytes);
   if (name && isLatin1Name(*name)) return {ManifestEncoding::Charset::Latin1, false};
-  if (name && isAsciiName(*name)) return {ManifestEncoding::Charset::Ascii, false};
+  // A manifest that calls itself ASCII but holds other bytes is kept byte for byte as UTF-8:
+  // turning its characters into references would be wrong inside names and comments.
+  if (name && isAsciiName(*name) && isAllAscii(bytes)) {
+    return {ManifestEncoding::Charset::Ascii, false};
+  }
   return {};
 }
 

@@ -1,0 +1,4 @@
+rcp_add_gtest(install_manifest_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/install_manifest_test.cpp
+  LIBS rcp_support
+  LABELS support)
