@@ -6,7 +6,7 @@
 //   - every invocation is appended to the journal (Journal.h) beside the rcp home;
 //   - only the argument lists of ArgumentLists.h are accepted; any other list, or a steering
 //     variable it does not understand (SimOptions.h), is refused with a line on standard error
-//     and result code 13;
+//     and result code 13, whatever the steering variables ask for;
 //   - "update" applies "deploy/install.update.xml" to "eclipse/plugins" (UpdatePlan.h);
 //   - "cleanup" removes "deploy/install.update.xml" and reports the outcome of the last update
 //     run since the previous cleanup (0 when there was none);
