@@ -14,6 +14,7 @@ case "$ROOT/" in
     copy=/var/tmp/rcp-installer-$(printf '%s' "$ROOT" | md5sum | cut -c1-12)
     echo "== $ROOT lies below /tmp, which the tests hide: building from a copy in $copy"
     mkdir -p "$copy"
+    find "$copy" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
     tar -C "$ROOT" --exclude=./build -cf - . | tar -C "$copy" -xf -
     exec "$copy/build.sh" "$@"
     ;;
