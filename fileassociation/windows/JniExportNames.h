@@ -31,10 +31,10 @@ constexpr int stdcallArgumentBytes(Result(__stdcall*)(Arguments...)) {
 #define VONDRA_DECORATED(method, bytes) "_" VONDRA_QUOTE(VONDRA_NATIVE(method)) "@" #bytes
 
 #define VONDRA_EXPORT(method, bytes)                                                     \
-  static_assert(vondra::stdcallArgumentBytes(&VONDRA_NATIVE(method)) == (bytes),         \
-                "the decorated name of " #method " must carry its argument bytes");      \
   extern "C" JNIEXPORT decltype(VONDRA_NATIVE(method)) VONDRA_NATIVE(method)             \
       __asm__(VONDRA_DECORATED(method, bytes));                                          \
+  static_assert(vondra::stdcallArgumentBytes(&VONDRA_NATIVE(method)) == (bytes),         \
+                "the decorated name of " #method " must carry its argument bytes");      \
   __asm__(".globl _" VONDRA_DECORATED(method, bytes) "\n\t.set _" VONDRA_DECORATED(      \
       method, bytes) ", " VONDRA_DECORATED(method, bytes))
 

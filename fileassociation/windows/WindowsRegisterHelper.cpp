@@ -63,6 +63,7 @@ jobjectArray enumerate(JNIEnv* env, jint root, jstring javaKeyPath, IndexedRead 
 }
 
 bool isVistaOrLater() {
+  static_assert(sizeof(OSVERSIONINFOA) == 148, "the basic version record");
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
   return GetVersionExA(&version) && version.dwMajorVersion > 5;
@@ -72,6 +73,10 @@ bool isVistaOrLater() {
 }  // namespace vondra
 
 using namespace vondra;
+
+// C linkage here too, so that a definition whose arguments differ from javac's declaration is a
+// conflicting declaration (a compile error), not an overload.
+extern "C" {
 
 JNIEXPORT jint JNICALL VONDRA_NATIVE(queryRegKey)(JNIEnv* env, jclass, jint root, jstring javaKeyPath) {
   return guarded(kFailure, [&] {
@@ -158,3 +163,5 @@ JNIEXPORT void JNICALL VONDRA_NATIVE(deleteDeskTopByTarget)(JNIEnv* env, jclass,
 JNIEXPORT void JNICALL VONDRA_NATIVE(refreshRegistry)(JNIEnv*, jclass) {
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
+
+}  // extern "C"
