@@ -51,6 +51,12 @@ std::optional<std::string> javaToAnsi(JNIEnv* env, jstring text) {
   return converted;
 }
 
+OptionalAnsiText optionalJavaToAnsi(JNIEnv* env, jstring text) {
+  if (text == nullptr) return {true, std::nullopt};
+  auto converted = javaToAnsi(env, text);
+  return {converted.has_value(), std::move(converted)};
+}
+
 jstring ansiToJava(JNIEnv* env, std::string_view text) {
   if (text.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
   const int count = static_cast<int>(text.size());

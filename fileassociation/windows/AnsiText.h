@@ -14,6 +14,15 @@ namespace vondra {
 // only the part before it, and so another key, value or target).
 std::optional<std::string> javaToAnsi(JNIEnv* env, jstring text);
 
+// A string argument that may be null, where null has a meaning of its own (the default value,
+// no data). A string that was given but does not convert is not usable: read as null it would
+// address the default value or write no data.
+struct OptionalAnsiText {
+  bool usable;
+  std::optional<std::string> text;
+};
+OptionalAnsiText optionalJavaToAnsi(JNIEnv* env, jstring text);
+
 // A new Java string from ANSI text; null when the text does not convert or Java has no room.
 jstring ansiToJava(JNIEnv* env, std::string_view text);
 

@@ -7,9 +7,6 @@
 
 namespace vondra {
 
-// Registry data is read into buffers of this size (value data, value names, sub-key names).
-constexpr unsigned long kRegistryBufferSize = 1024;
-
 // The NUL-terminated text at the start of a buffer, never read past its end: none when the
 // buffer holds no NUL (the data filled it, so its text does not fit).
 inline std::optional<std::string> terminatedText(const char* buffer, std::size_t size) {

@@ -5,14 +5,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "VondraRegConstants.h"
 #include "WinResource.h"
 
 namespace vondra {
 namespace {
-
-// The log path has to fit the library's path buffer; a path cut short would name another file.
-constexpr std::size_t kLogPathCapacity = 1024;
-constexpr char kLogFileName[] = "\\vondraReg.log";
 
 std::string formatText(const char* format, va_list arguments) {
   va_list measuring;
@@ -28,15 +25,15 @@ std::string formatText(const char* format, va_list arguments) {
 
 std::optional<std::string> formLogPath() {
   char profile[kLogPathCapacity];
-  const DWORD length = GetEnvironmentVariableA("userprofile", profile, sizeof profile);
+  const DWORD length = GetEnvironmentVariableA(kProfileVariable, profile, sizeof profile);
   if (length == 0 || length >= sizeof profile) return std::nullopt;
-  std::string path(profile, length);
-  path += kLogFileName;
+  const std::string path = std::string(profile, length) + "\\" + kLogFileName;
+  // A path cut short to fit would name another file.
   if (path.size() >= kLogPathCapacity) return std::nullopt;
   return path;
 }
 
-// The local time in the classic 24-character form, "Wed Jan 02 02:03:55 1980".
+// The local time in the classic 24-character form, "Wed Jan  2 02:03:55 1980".
 std::string classicTimeText() {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

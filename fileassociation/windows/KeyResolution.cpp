@@ -3,11 +3,10 @@
 #include <cstring>
 
 #include "UserSidCache.h"
+#include "VondraRegConstants.h"
 
 namespace vondra {
 namespace {
-
-constexpr std::size_t kKeyPathCapacity = 1024;
 
 std::string userScopedPath(const std::string& keyPath) {
   const auto& sid = UserSidCache::instance().sid();

@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "DiagnosticLog.h"
+#include "VondraRegConstants.h"
 #include "WinResource.h"
 
 namespace vondra {

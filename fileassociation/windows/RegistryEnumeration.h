@@ -14,9 +14,6 @@ namespace vondra {
 // Reads the entry at an index; none when the read fails.
 using EntryReader = std::function<std::optional<std::string>(DWORD index)>;
 
-// Joins a value's name and its data in a value entry.
-constexpr char kValueDataSeparator[] = "**::";
-
 // The value at the index as "name**::data", the data read as text whatever its type. Opens and
 // closes the key for this one read; a name or data that does not fit its 1024-byte buffer fails
 // the read. The log shows the key path as the caller passed it.

@@ -4,6 +4,7 @@
 #include "DiagnosticLog.h"
 #include "KeyResolution.h"
 #include "RegistryOperations.h"
+#include "VondraRegConstants.h"
 #include "WinResource.h"
 
 namespace vondra {

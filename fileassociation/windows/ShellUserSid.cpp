@@ -8,12 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "VondraRegConstants.h"
 #include "WinResource.h"
 
 namespace vondra {
 namespace {
-
-constexpr std::string_view kShellExecutable = "EXPLORER.EXE";
 
 std::optional<DWORD> tokenSessionId(HANDLE token) {
   DWORD session = 0;
@@ -36,10 +35,11 @@ std::optional<DWORD> callerSessionId() {
 }
 
 bool isShellExecutable(const char* exeFile) {
-  std::string_view name(exeFile);
-  if (name.size() != kShellExecutable.size()) return false;
+  const std::string_view name(exeFile);
+  const std::string_view shell(kShellExecutable);
+  if (name.size() != shell.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(name[i])) != kShellExecutable[i]) return false;
+    if (std::toupper(static_cast<unsigned char>(name[i])) != shell[i]) return false;
   }
   return true;
 }

@@ -3,17 +3,11 @@
 #include <cwchar>
 #include <optional>
 
+#include "VondraRegConstants.h"
 #include "WinResource.h"
 
 namespace vondra {
 namespace {
-
-// The suite's own document shortcuts stay whatever they point at.
-const wchar_t* const kProtectedShortcuts[] = {
-    L"Ostra Pelora Documents.lnk",
-    L"Ostra Pelora Presentations.lnk",
-    L"Ostra Pelora Spreadsheets.lnk",
-};
 
 enum class Treatment { scan, walk };
 

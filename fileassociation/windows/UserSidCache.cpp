@@ -1,15 +1,9 @@
 #include "UserSidCache.h"
 
 #include "ShellUserSid.h"
+#include "VondraRegConstants.h"
 
 namespace vondra {
-namespace {
-
-// The cache holds 128 bytes; a SID that does not fit is not cut short (a cut SID names another
-// user's hive) but treated as not found.
-constexpr std::size_t kSidCapacity = 128;
-
-}  // namespace
 
 UserSidCache& UserSidCache::instance() {
   static UserSidCache cache;
@@ -18,6 +12,8 @@ UserSidCache& UserSidCache::instance() {
 
 const std::optional<std::string>& UserSidCache::sid() {
   if (!_sid) {
+    // A SID that does not fit the cache is not cut short (a cut SID names another user's hive)
+    // but treated as not found.
     auto found = findShellUserSid();
     if (found && found->size() < kSidCapacity) _sid = std::move(found);
   }

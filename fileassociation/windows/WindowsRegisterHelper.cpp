@@ -89,8 +89,9 @@ JNIEXPORT jstring JNICALL VONDRA_NATIVE(getRegValue)(JNIEnv* env, jclass, jint r
                                                      jstring javaValueName) {
   return guarded<jstring>(nullptr, [&]() -> jstring {
     const auto keyPath = javaToAnsi(env, javaKeyPath);
-    if (!keyPath) return nullptr;
-    const auto text = getValue(rootKeyFromJava(root), *keyPath, javaToAnsi(env, javaValueName));
+    const auto valueName = optionalJavaToAnsi(env, javaValueName);
+    if (!keyPath || !valueName.usable) return nullptr;
+    const auto text = getValue(rootKeyFromJava(root), *keyPath, valueName.text);
     return text ? ansiToJava(env, *text) : nullptr;
   });
 }
@@ -100,9 +101,11 @@ JNIEXPORT jint JNICALL VONDRA_NATIVE(setRegValue)(JNIEnv* env, jclass, jint root
                                                   jint /*reserved*/, jboolean openExisting) {
   return guarded(kFailure, [&] {
     const auto keyPath = javaToAnsi(env, javaKeyPath);
-    if (!keyPath) return kFailure;
-    return jint{setValue(rootKeyFromJava(root), *keyPath, javaToAnsi(env, javaValueName),
-                         javaToAnsi(env, javaData), static_cast<DWORD>(valueType), openExisting != JNI_FALSE)};
+    const auto valueName = optionalJavaToAnsi(env, javaValueName);
+    const auto data = optionalJavaToAnsi(env, javaData);
+    if (!keyPath || !valueName.usable || !data.usable) return kFailure;
+    return jint{setValue(rootKeyFromJava(root), *keyPath, valueName.text, data.text,
+                         static_cast<DWORD>(valueType), openExisting != JNI_FALSE)};
   });
 }
 
@@ -124,8 +127,9 @@ JNIEXPORT jint JNICALL VONDRA_NATIVE(deleteRegValue)(JNIEnv* env, jclass, jint r
                                                      jstring javaValueName) {
   return guarded(kFailure, [&] {
     const auto keyPath = javaToAnsi(env, javaKeyPath);
-    if (!keyPath) return kFailure;
-    return jint{deleteValue(rootKeyFromJava(root), *keyPath, javaToAnsi(env, javaValueName))};
+    const auto valueName = optionalJavaToAnsi(env, javaValueName);
+    if (!keyPath || !valueName.usable) return kFailure;
+    return jint{deleteValue(rootKeyFromJava(root), *keyPath, valueName.text)};
   });
 }
 

@@ -123,6 +123,24 @@ void readBoundTests(Harness& h) {
               std::optional<std::string>(), "getRegValue with a null path");
 }
 
+// A name or data with a NUL inside fails the call: cut at the NUL, or read as null, it would
+// address another value (null names the default value) or write other data.
+void embeddedNulTests(Harness& h) {
+  auto& lib = h.lib;
+  const std::string key = kBase + "\\values";
+  const jstring withNul = h.jvm.string(u"Word\0x"s);
+  expectEqual(lib.deleteRegValue(h.env(), nullptr, kCurrentUser, h.string(key), withNul), -1L, "deleteRegValue");
+  expectEqual(lib.setRegValue(h.env(), nullptr, kCurrentUser, h.string(key), withNul, h.string("d"), REG_SZ, 0, JNI_FALSE), -1L,
+              "setRegValue with such a name");
+  expectEqual(lib.setRegValue(h.env(), nullptr, kCurrentUser, h.string(key), h.string("Word"), withNul, REG_SZ, 0, JNI_FALSE), -1L,
+              "setRegValue with such data");
+  expectEqual(h.jvm.text(lib.getRegValue(h.env(), nullptr, kCurrentUser, h.string(key), withNul)), std::optional<std::string>(),
+              "getRegValue");
+  expect(readRawValue(HKEY_CURRENT_USER, key, nullptr).has_value(), "the default value is still there");
+  const auto word = readRawValue(HKEY_CURRENT_USER, key, "Word");
+  expect(word && word->bytes == std::string("12", 3), "the value named before the NUL is unchanged");
+}
+
 void deleteValueTests(Harness& h) {
   auto& lib = h.lib;
   const std::string key = kBase + "\\values";
@@ -158,6 +176,7 @@ void registryTests(Harness& h) {
   setAndGetTests(h);
   openExistingTests(h);
   readBoundTests(h);
+  embeddedNulTests(h);
   deleteValueTests(h);
   codePageTests(h);
   expectEqual(h.jvm.pinnedStrings(), std::size_t{0}, "every string's characters were released");
