@@ -33,7 +33,8 @@ namespace {
 constexpr jint kFailure = -1;
 
 // A Java array of the entries counted first and read again, each read on its own. An entry that
-// cannot be read again or converted stays null. Null when Java cannot make the array.
+// cannot be read again or converted stays null; once Java runs out of memory for a string (an
+// exception is then pending) the rest stay null too. Null when Java cannot make the array.
 jobjectArray entriesToJava(JNIEnv* env, const EntryReader& read) {
   const DWORD count = countEntries(read);
   jclass stringClass = env->FindClass("java/lang/String");
@@ -45,6 +46,7 @@ jobjectArray entriesToJava(JNIEnv* env, const EntryReader& read) {
     const auto entry = read(index);
     if (!entry) continue;
     jstring element = ansiToJava(env, *entry);
+    if (element == nullptr && env->ExceptionCheck()) break;
     if (element == nullptr) continue;
     env->SetObjectArrayElement(entries, static_cast<jsize>(index), element);
     env->DeleteLocalRef(element);

@@ -75,6 +75,7 @@ FakeJvm::FakeJvm() : _table(std::make_unique<JNINativeInterface_>()), _env(std::
   _table->NewObjectArray = newObjectArray;
   _table->SetObjectArrayElement = setObjectArrayElement;
   _table->DeleteLocalRef = deleteLocalRef;
+  _table->ExceptionCheck = exceptionCheck;
   _env->functions = _table.get();
   _env->jvm = this;
 }
@@ -129,13 +130,20 @@ jobject FakeJvm::add(std::unique_ptr<Object> object) {
 
 FakeJvm& FakeJvm::of(JNIEnv* env) { return *static_cast<Env*>(env)->jvm; }
 
+FakeJvm& FakeJvm::callable(JNIEnv* env) {
+  expect(!of(env)._exceptionPending, "no JNI call but the exception check while an exception is pending");
+  return of(env);
+}
+
+jboolean JNICALL FakeJvm::exceptionCheck(JNIEnv* env) { return of(env)._exceptionPending ? JNI_TRUE : JNI_FALSE; }
+
 jsize JNICALL FakeJvm::getStringLength(JNIEnv* env, jstring string) {
-  auto* object = of(env).find<StringObject>(string);
+  auto* object = callable(env).find<StringObject>(string);
   return object ? static_cast<jsize>(object->units.size()) : 0;
 }
 
 const jchar* JNICALL FakeJvm::getStringChars(JNIEnv* env, jstring string, jboolean* isCopy) {
-  auto* object = of(env).find<StringObject>(string);
+  auto* object = callable(env).find<StringObject>(string);
   if (object == nullptr) return nullptr;
   auto chars = std::make_unique<jchar[]>(object->units.size() + 1);
   std::memcpy(chars.get(), object->units.data(), object->units.size() * sizeof(jchar));
@@ -151,22 +159,27 @@ void JNICALL FakeJvm::releaseStringChars(JNIEnv* env, jstring string, const jcha
 }
 
 jstring JNICALL FakeJvm::newString(JNIEnv* env, const jchar* units, jsize length) {
-  if (of(env)._failNewStrings) return nullptr;
+  if (callable(env)._failNewStrings) {
+    of(env)._exceptionPending = true;
+    return nullptr;
+  }
   expect(length >= 0 && (units != nullptr || length == 0), "NewString got a sound buffer");
   if (length < 0) return nullptr;
   return of(env).string(std::u16string(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(length)));
 }
 
 jclass JNICALL FakeJvm::findClass(JNIEnv* env, const char* name) {
+  callable(env);
   auto object = std::make_unique<ClassObject>();
   object->name = name;
   return static_cast<jclass>(of(env).add(std::move(object)));
 }
 
 jobjectArray JNICALL FakeJvm::newObjectArray(JNIEnv* env, jsize length, jclass elementClass, jobject initial) {
-  auto* type = of(env).find<ClassObject>(elementClass);
+  auto* type = callable(env).find<ClassObject>(elementClass);
   expect(type && type->name == "java/lang/String", "NewObjectArray makes an array of java/lang/String");
   expect(length >= 0, "NewObjectArray gets a length of 0 or more");
+  if (of(env)._failNewArrays) of(env)._exceptionPending = true;
   if (of(env)._failNewArrays || length < 0) return nullptr;
   auto object = std::make_unique<ArrayObject>();
   object->elementClass = type ? type->name : "";
@@ -175,7 +188,7 @@ jobjectArray JNICALL FakeJvm::newObjectArray(JNIEnv* env, jsize length, jclass e
 }
 
 void JNICALL FakeJvm::setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
-  auto* object = of(env).find<ArrayObject>(array);
+  auto* object = callable(env).find<ArrayObject>(array);
   if (object == nullptr) return;
   const bool inside = index >= 0 && static_cast<std::size_t>(index) < object->elements.size();
   expect(inside, "SetObjectArrayElement stays inside the array");

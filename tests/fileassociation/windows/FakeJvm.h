@@ -1,6 +1,8 @@
 // A JNI environment for calling the natives without a JVM: the function table carries the
 // functions the natives use (string characters and lengths, new strings, object arrays, class
-// lookup, local references); any other function ends the run. Objects live until the FakeJvm
+// lookup, local references, the exception check); any other function ends the run. A simulated
+// out-of-memory failure leaves an exception pending, as a JVM does, and a native that calls on
+// regardless fails the run's expectations. Objects live until the FakeJvm
 // goes away.
 #pragma once
 
@@ -38,8 +40,9 @@ class FakeJvm {
   std::size_t pinnedStrings() const { return _pinned.size(); }
 
   // Makes the JVM run out of memory for new arrays or new strings.
-  void failNewArrays(bool fail) { _failNewArrays = fail; }
-  void failNewStrings(bool fail) { _failNewStrings = fail; }
+  // Switching off also clears the pending exception, as the Java caller would catch it.
+  void failNewArrays(bool fail) { _failNewArrays = fail; _exceptionPending = false; }
+  void failNewStrings(bool fail) { _failNewStrings = fail; _exceptionPending = false; }
 
   struct Object;
 
@@ -50,6 +53,9 @@ class FakeJvm {
 
   struct Env;
   static FakeJvm& of(JNIEnv* env);
+  // The JVM behind an environment, for a function that must not be called with an exception pending.
+  static FakeJvm& callable(JNIEnv* env);
+  static jboolean JNICALL exceptionCheck(JNIEnv* env);
   static jsize JNICALL getStringLength(JNIEnv* env, jstring string);
   static const jchar* JNICALL getStringChars(JNIEnv* env, jstring string, jboolean* isCopy);
   static void JNICALL releaseStringChars(JNIEnv* env, jstring string, const jchar* chars);
@@ -65,6 +71,7 @@ class FakeJvm {
   std::map<const jchar*, std::unique_ptr<jchar[]>> _pinned;
   bool _failNewArrays = false;
   bool _failNewStrings = false;
+  bool _exceptionPending = false;
 };
 
 }  // namespace harness
