@@ -3,7 +3,7 @@
 #   run_wine_harness.sh <wine64> <wineserver> <state folder> <harness.exe> [arguments...]
 # The prefix is made on first use. Its home folder is in the state folder as well, because Wine
 # links the prefix's desktop to the home folder. The run waits for the prefix's wineserver to
-# end, so the next run starts from a quiet prefix.
+# end, so the next run starts from a quiet prefix; nothing waits for a time.
 set -eu
 wine64=$1
 wineserver=$2
@@ -18,6 +18,11 @@ export WINEDEBUG=-all
 # No Mono or Gecko installers on first start, and no desktop menu entries for the shortcuts.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+
+# A wineserver left from an interrupted run (with whatever it still runs) is ended first; the
+# prefix is this test's alone.
+"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -w
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine64" wineboot --init >/dev/null 2>&1 || true
