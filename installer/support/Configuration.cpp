@@ -1,20 +1,63 @@
 #include "installer/support/Configuration.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/PropertyListFile.h"
+#include "platform/UniqueFd.h"
 
 namespace support {
 namespace {
+
+// Larger files are no store of ours.
+constexpr off_t kMaxStoreSize = 1 << 20;
 
 bool storeExists() {
   struct stat st {};
   return ::lstat(kConfigurationStorePath, &st) == 0;
 }
 
+// The store's bytes, read without following a link. None when there is no store of ours at
+// the path (missing, a link, not a regular file, several links); an empty text when the file is
+// ours but cannot be read whole, which then parses as no property list.
+std::optional<std::string> readStoreBytes() {
+  platform::UniqueFd fd(::open(kConfigurationStorePath,
+                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.valid()) {
+    // Missing, or a link (O_NOFOLLOW): no store. Any other failure: a store we cannot read.
+    if (errno == ENOENT || errno == ELOOP) return std::nullopt;
+    return std::string();
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return std::string();
+  if (!S_ISREG(info.st_mode) || info.st_nlink != 1) return std::nullopt;
+  if (info.st_size > kMaxStoreSize) return std::string();
+  std::string bytes(static_cast<size_t>(info.st_size), '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::string();
+    done += static_cast<size_t>(n);
+  }
+  return bytes;
+}
+
+// The store lies in /tmp, where anyone may plant a link to a file only root may read: it is
+// loaded only from a regular file of its own. Anything else at the path is no store, so the
+// store starts empty and saving replaces that entry (never writing through it). A store of
+// ours that is no dictionary property list stays inert: it is neither used nor overwritten.
 Properties openStore() {
-  if (storeExists()) return Properties(std::string(kConfigurationStorePath));
-  return Properties();
+  std::optional<std::string> bytes = readStoreBytes();
+  if (!bytes) return Properties();
+  std::optional<platform::PlistValue> root = platform::PropertyListFile::parse(*bytes);
+  if (!root || !root->asDictionary()) return Properties(std::optional<std::string>());
+  Properties store;
+  for (const auto& [key, value] : *root->asDictionary()) store.setPropertyForKey(value, key);
+  return store;
 }
 
 }  // namespace

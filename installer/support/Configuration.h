@@ -1,8 +1,9 @@
 #pragma once
 // The platform's internal configuration store: one property-list file at a fixed path in /tmp,
-// read by the package installer's result panel. Loaded once at construction; changes reach the
-// file only through saveConfiguration, which replaces it atomically (never writing through a
-// link planted at the path).
+// read by the package installer's result panel. Loaded once at construction, and only from a
+// regular file with one link (never read through a link planted at the path: that counts as no
+// store); changes reach the file only through saveConfiguration, which replaces it atomically
+// (never writing through a link either).
 #include <optional>
 #include <string>
 
