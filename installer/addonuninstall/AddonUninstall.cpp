@@ -8,6 +8,7 @@
 #include "installer/support/LauncherContract.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
+#include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
 
 namespace addonuninstall {
@@ -23,6 +24,17 @@ bool pathExists(const std::string& path) {
 
 std::optional<std::string> existingPath(const std::optional<std::string>& path) {
   return path && pathExists(*path) ? path : std::nullopt;
+}
+
+// The "addons" array (empty when absent or no array); none when the file is no dictionary
+// property list.
+std::optional<platform::PlistArray> readableAddonRecords(const std::string& path) {
+  std::optional<platform::PlistValue> file = platform::PropertyListFile::read(path);
+  if (!file || !file->asDictionary()) return std::nullopt;
+  const platform::PlistDictionary& fields = *file->asDictionary();
+  auto addons = fields.find(kAddonsKey);
+  if (addons == fields.end() || !addons->second.asArray()) return platform::PlistArray{};
+  return *addons->second.asArray();
 }
 
 }  // namespace
@@ -53,11 +65,14 @@ void AddonUninstall::loadCurrentAddonInfo() {
 }
 
 // Only the first record of the add-on goes; the file is rewritten holding "addons" alone, even
-// when no record matched.
+// when no record matched. A registry that cannot be read is left as it is: rewriting it would
+// lose the records of every other add-on.
 void AddonUninstall::purgeAddonRecord() const {
   std::optional<std::string> path = registryPath();
   if (!path) return;
-  platform::PlistArray records = registry::readAddonRecords(*path);
+  std::optional<platform::PlistArray> readable = readableAddonRecords(*path);
+  if (!readable) return;
+  platform::PlistArray records = std::move(*readable);
   for (auto record = records.begin(); record != records.end(); ++record) {
     if (registry::recordHasID(*record, *_addonID)) {
       records.erase(record);

@@ -12,12 +12,14 @@ inline constexpr int kStatusPlatformRunning = 170;
 inline constexpr int kStatusProvisioningFailed = 190;
 inline constexpr int kStatusNoAddonOrManifest = 199;
 
-// ---- Registry record ----
+// ---- Registry file and record ----
+inline constexpr const char* kAddonsKey = "addons";
 inline constexpr const char* kUninstallManifestKey = "uninstallManifest";
 inline constexpr const char* kDefaultManifestPrefix = "uninstall.";
 inline constexpr const char* kDefaultManifestSuffix = ".xml";
 
 // ---- Log file ----
+inline constexpr const char* kUninstallLogPrefix = "/tmp/rcp_";
 inline constexpr const char* kUninstallLogSuffix = "_uninstall.log";
 inline constexpr const char* kFallbackUninstallLog = "/tmp/rcp_addon_uninstall.log";
 

@@ -69,6 +69,13 @@ int checkAddonRemoval(const std::string& installLocation, const std::string& rcp
   return kStatusDone;
 }
 
+// "/tmp/rcp_" + id + "_uninstall.log". An empty id still names a file of its own; an id that
+// would name a file outside /tmp or the folder itself logs to the shared fallback.
+std::string uninstallLogPath(const std::string& addonID) {
+  if (addonID.empty()) return std::string(kUninstallLogPrefix) + kUninstallLogSuffix;
+  return support::runLogFilePath(addonID, kUninstallLogSuffix, kFallbackUninstallLog);
+}
+
 int uninstallAddon(const char* installLocationText, const char* addonIDText) {
   std::optional<std::string> installLocation = textOf(installLocationText);
   std::optional<std::string> addonID = textOf(addonIDText);
@@ -76,8 +83,7 @@ int uninstallAddon(const char* installLocationText, const char* addonIDText) {
   if (!addonID) return kStatusNoAddonOrManifest;
   std::string rcpHome = *installLocation + "/rcp";
 
-  platform::AttachedLogFile logFile(
-      support::runLogFilePath(addonID, kUninstallLogSuffix, kFallbackUninstallLog));
+  platform::AttachedLogFile logFile(uninstallLogPath(*addonID));
   CheckLog log(true);
   log(platform::kLogInfo, "addon ID : %s .", addonID->c_str());
   log(platform::kLogInfo, "Home location : %s .", rcpHome.c_str());
