@@ -22,6 +22,7 @@ inline constexpr const char* kOldInstallLocationKey = "oldInstallLocation";
 inline constexpr const char* kPathToProductKey = "pathToProduct";
 inline constexpr const char* kHotfixVersionKey = "hotfixVersion";
 inline constexpr const char* kProductName = "Tallo";
+inline constexpr const char* kRcpFolderName = "rcp";
 inline constexpr const char* kDefaultInstallLocation = "/Applications/Tallo.app/Contents/MacOS";
 
 // ---- Command line ----

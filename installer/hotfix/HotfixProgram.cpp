@@ -10,6 +10,7 @@
 #include "installer/hotfix/RCPHotfixUninstall.h"
 #include "installer/hotfix/RegisterFile.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/PathText.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AttachedLogFile.h"
 
@@ -34,7 +35,7 @@ std::optional<std::string> locationFromCommandLine(int argc, const char* const* 
 std::optional<std::string> registeredOrDefaultLocation() {
   std::optional<std::string> rcpHome = RegisterFile(kProductName).getPathToRcpHome();
   if (rcpHome) {
-    std::string candidate = rcpHome->substr(0, rcpHome->rfind('/'));
+    std::string candidate = support::path_text::deletingLastPathComponent(*rcpHome);
     if (exists(candidate)) return candidate;
   }
   if (exists(kDefaultInstallLocation)) return std::string(kDefaultInstallLocation);

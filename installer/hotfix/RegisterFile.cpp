@@ -22,10 +22,15 @@ std::optional<std::string> RegisterFile::getHotfixVersion() const {
   return textForKey(kHotfixVersionKey);
 }
 
+// Appended as a path component: one separator however the location ends, so that taking the
+// last component off again gives the location back (less any trailing separator).
 std::optional<std::string> RegisterFile::getPathToRcpHome() const {
   std::optional<std::string> location = getOldInstallLocation();
   if (!location) return std::nullopt;
-  return *location + "/rcp";
+  std::string base = *location;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  if (base.empty()) return std::string(kRcpFolderName);
+  return base == "/" ? base + kRcpFolderName : base + "/" + kRcpFolderName;
 }
 
 std::optional<std::string> RegisterFile::getProductPath() const {

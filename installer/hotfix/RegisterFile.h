@@ -15,7 +15,7 @@ class RegisterFile {
 
   std::optional<std::string> getOldInstallLocation() const;
   std::optional<std::string> getHotfixVersion() const;
-  // "oldInstallLocation" with "rcp" appended; none when the key is missing.
+  // "oldInstallLocation" with the component "rcp" appended; none when the key is missing.
   std::optional<std::string> getPathToRcpHome() const;
   std::optional<std::string> getProductPath() const;
   void updateHotfixVersion(const std::string& version);
