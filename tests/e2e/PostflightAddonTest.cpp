@@ -279,6 +279,24 @@ TEST_F(PostflightAddonTest, RegistryMergeReplacesEveryRecordOfTheAddonInPlace) {
                           record("a.b", "uninstall.a.b.xml", std::nullopt)}));
 }
 
+TEST_F(PostflightAddonTest, PositionFiveNamesTheFrameworkFolderPositionSixIsNotRead) {
+  BuiltInstance tallo = instance();
+  BuiltInstance other = InstanceBuilder(destination()).bundleName("Other").launcher(RCPLAUNCHER_SIM_PATH).build();
+  fs::path pkg = package().build().package;
+  const fs::path registry = "addonInfo.plist";
+
+  // The bundle override of the checker (position 6) does not move the installation.
+  NamespaceRun byConfiguration = run({kProgram, pkg.string(), destination().string(), "", "", "", "Other"});
+  ASSERT_EQ(byConfiguration.status, 0) << byConfiguration.standardError;
+  EXPECT_TRUE(fs::exists(tallo.rcpHome / registry));
+  EXPECT_FALSE(fs::exists(other.rcpHome / registry));
+
+  NamespaceRun byPosition = install(pkg, other.installLocation.string());
+  ASSERT_EQ(byPosition.status, 0) << byPosition.standardError;
+  EXPECT_TRUE(fs::exists(other.rcpHome / registry));
+  EXPECT_EQ(journal(other).size(), 2u);
+}
+
 TEST_F(PostflightAddonTest, TheLauncherGetsExactlyTheTwoArgumentListsWithTheUsersLocale) {
   RCP_WITH_TEST_USER(user);
   ::setenv("USER", user.name.c_str(), 1);
