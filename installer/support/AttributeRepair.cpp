@@ -57,7 +57,7 @@ bool AttributeRepair::applyBelow(platform::UniqueFd folder) {
 
 bool AttributeRepair::applyToEntries(DirectoryStream& folder, std::size_t depth) {
   bool allChanged = true;
-  while (const dirent* entry = folder.next()) {
+  while (const dirent64* entry = folder.next()) {
     if (!applyToEntry(folder.fd(), entry->d_name, entry->d_type, depth)) allChanged = false;
   }
   return allChanged && !folder.failed();

@@ -82,7 +82,7 @@ void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* n
   targetTrail_.push(FolderId::of(targetStatus));
   {
     DirectoryStream entries(std::move(source.fd));
-    while (const dirent* entry = entries.next()) {
+    while (const dirent64* entry = entries.next()) {
       copyEntry(entries.fd(), entry->d_name, entry->d_type, target.get());
     }
   }
@@ -98,7 +98,7 @@ void TreeCopier::mergeFolders(OpenFolder source, platform::UniqueFd target) {
   targetTrail_.push(FolderId::of(targetStatus));
   {
     DirectoryStream entries(std::move(source.fd));
-    while (const dirent* entry = entries.next()) {
+    while (const dirent64* entry = entries.next()) {
       mergeEntry(entries.fd(), entry->d_name, entry->d_type, target.get());
     }
   }

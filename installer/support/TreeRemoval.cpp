@@ -18,7 +18,7 @@ bool removeEntry(int folderFd, const char* name, std::size_t depth, std::size_t 
   platform::UniqueFd child(::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   DirectoryStream entries(std::move(child));
   if (!entries.valid()) return false;
-  while (const dirent* entry = entries.next()) {
+  while (const dirent64* entry = entries.next()) {
     removeEntry(entries.fd(), entry->d_name, depth + 1, maxDepth);
   }
   return ::unlinkat(folderFd, name, AT_REMOVEDIR) == 0;

@@ -1,0 +1,224 @@
+// Times the attribute repair and the merging folder copy against the coreutils commands that do
+// the same work (chown -R then chmod -R; cp -a), side by side on one generated tree, and
+// reports medians, ratios and peak memory. Every measured operation runs as its own process,
+// ours included, so start-up and peak RSS are counted the same way for both sides.
+//
+//   rcp_tree_bench [--dir FOLDER] [--runs N] [--owner USER] [--top N]
+//
+// --top sets the number of top folders (default 50), each with 99 subfolders, every folder
+// with 10 files; smaller values make a quick check.
+// The tree goes into a fresh folder below FOLDER (default: bench-tmp in the build tree) and is
+// removed at the end. Needs root (it changes owners) and the group "admin".
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/BenchTree.h"
+#include "bench/TimedChild.h"
+#include "installer/support/InstallUtil.h"
+
+namespace {
+
+constexpr int kTopFolders = 50;  // with 99 subfolders each: 5,000 folders, 50,000 files
+constexpr int kSubfoldersPerTop = 99;
+constexpr int kFilesPerFolder = 10;
+constexpr double kRepairTarget = 0.7;
+constexpr double kCopyTarget = 1.2;
+
+struct Options {
+  std::string dir = RCP_BINARY_DIR "/bench-tmp";
+  int runs = 5;
+  std::string owner = "daemon";
+  int topFolders = kTopFolders;
+  bench::TreeShape tree() const { return {topFolders, kSubfoldersPerTop, kFilesPerFolder}; }
+  // A tenth of the tree, for showing that peak memory does not grow with it.
+  bench::TreeShape smallTree() const { return {std::max(1, topFolders / 10), kSubfoldersPerTop, kFilesPerFolder}; }
+};
+
+struct Samples {
+  std::vector<double> seconds;
+  long peakRssKb = 0;
+  void add(double s, long rss) {
+    seconds.push_back(s);
+    peakRssKb = std::max(peakRssKb, rss);
+  }
+  double median() const {
+    std::vector<double> sorted = seconds;
+    std::sort(sorted.begin(), sorted.end());
+    std::size_t n = sorted.size();
+    if (n == 0) return 0;
+    return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+  }
+};
+
+struct Results {
+  Samples oursRepair, chown, chmod, coreutilsRepair, oursCopy, cp;
+  long smallOursRepairKb = 0, smallOursCopyKb = 0;
+};
+
+int runChild(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[2], "repair") == 0) {
+    return support::InstallUtil::changeAttributesForDirectory(argv[3]) ? 0 : 1;
+  }
+  if (argc == 5 && std::strcmp(argv[2], "copy") == 0) {
+    support::InstallUtil::copyFolderFromTo(argv[3], argv[4]);
+    return 0;
+  }
+  return 2;
+}
+
+bool parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string name = argv[i];
+    if (name == "--dir") options.dir = argv[i + 1];
+    else if (name == "--runs") options.runs = std::max(1, std::atoi(argv[i + 1]));
+    else if (name == "--owner") options.owner = argv[i + 1];
+    else if (name == "--top") options.topFolders = std::max(1, std::atoi(argv[i + 1]));
+    else return false;
+  }
+  return argc % 2 == 1;
+}
+
+std::string selfPath() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+
+bool fail(const char* what) {
+  std::fprintf(stderr, "rcp_tree_bench: %s\n", what);
+  return false;
+}
+
+// Measures one program; an unset measure marks the whole run as failed.
+bool measure(Samples& samples, const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
+  auto result = bench::runTimed(argv, env);
+  if (!result) return fail(("failed: " + argv[0] + " " + argv[1]).c_str());
+  samples.add(result->seconds, result->peakRssKb);
+  return true;
+}
+
+bool prepareRepair(const std::string& tree) {
+  if (!bench::resetAttributes(tree)) return fail("cannot reset the tree's attributes");
+  ::sync();  // earlier writes must not be flushed while the next command is timed
+  return true;
+}
+
+bool repairRound(Results& results, const Options& options, const std::string& self, const std::string& tree,
+                 bool oursFirst) {
+  auto ours = [&] {
+    return prepareRepair(tree) &&
+           measure(results.oursRepair, {self, "--child", "repair", tree}, {"USER=" + options.owner});
+  };
+  auto coreutils = [&] {
+    if (!prepareRepair(tree)) return false;
+    std::size_t before = results.chown.seconds.size();
+    if (!measure(results.chown, {"chown", "-R", options.owner + ":admin", tree}) ||
+        !measure(results.chmod, {"chmod", "-R", "775", tree})) {
+      return false;
+    }
+    results.coreutilsRepair.add(results.chown.seconds[before] + results.chmod.seconds[before], 0);
+    return true;
+  };
+  return oursFirst ? ours() && coreutils() : coreutils() && ours();
+}
+
+bool copyRound(Results& results, const std::string& self, const std::string& tree, const std::string& copy,
+               bool oursFirst) {
+  auto finish = [&] {
+    bool removed = bench::removeTree(copy);
+    ::sync();
+    return removed || fail("cannot remove the copy");
+  };
+  auto ours = [&] { return measure(results.oursCopy, {self, "--child", "copy", tree, copy}) && finish(); };
+  auto cp = [&] { return measure(results.cp, {"cp", "-a", tree, copy}) && finish(); };
+  return oursFirst ? ours() && cp() : cp() && ours();
+}
+
+bool measureSmallTree(Results& results, const Options& options, const std::string& self, const std::string& work) {
+  std::string tree = work + "/small";
+  std::string copy = work + "/small-copy";
+  if (bench::generateTree(tree, options.smallTree()) < 0) return fail("cannot generate the small tree");
+  Samples repair, copied;
+  bool ok = prepareRepair(tree) && measure(repair, {self, "--child", "repair", tree}, {"USER=" + options.owner}) &&
+            measure(copied, {self, "--child", "copy", tree, copy});
+  results.smallOursRepairKb = repair.peakRssKb;
+  results.smallOursCopyKb = copied.peakRssKb;
+  return bench::removeTree(copy) && bench::removeTree(tree) && ok;
+}
+
+void report(const Results& r, const Options& options, std::int64_t bytes) {
+  double repairRatio = r.oursRepair.median() / r.coreutilsRepair.median();
+  double copyRatio = r.oursCopy.median() / r.cp.median();
+  std::printf("tree: %d files in %d folders, %.1f MB; %d runs each, order alternating; medians\n\n",
+              options.tree().files(), options.tree().folders(), static_cast<double>(bytes) / 1e6, options.runs);
+  std::printf("%-18s %10s %12s %7s %8s  %s\n", "operation", "ours (s)", "coreutils(s)", "ratio", "target", "");
+  std::printf("%-18s %10.3f %12.3f %7.2f %8s  %s\n", "attribute repair", r.oursRepair.median(),
+              r.coreutilsRepair.median(), repairRatio, "<= 0.70", repairRatio <= kRepairTarget ? "met" : "MISSED");
+  std::printf("%-18s %10s %12.3f %7s %8s  chown -R %s:admin\n", "", "", r.chown.median(), "", "", options.owner.c_str());
+  std::printf("%-18s %10s %12.3f %7s %8s  chmod -R 775\n", "", "", r.chmod.median(), "", "");
+  std::printf("%-18s %10.3f %12.3f %7.2f %8s  %s (cp -a)\n", "folder copy", r.oursCopy.median(), r.cp.median(),
+              copyRatio, "<= 1.20", copyRatio <= kCopyTarget ? "met" : "MISSED");
+  std::printf("\npeak RSS (KB)      %10s %12s\n", "ours", "coreutils");
+  std::printf("%-18s %10ld %12ld  (chown %ld, chmod %ld)\n", "attribute repair", r.oursRepair.peakRssKb,
+              std::max(r.chown.peakRssKb, r.chmod.peakRssKb), r.chown.peakRssKb, r.chmod.peakRssKb);
+  std::printf("%-18s %10ld %12ld\n", "folder copy", r.oursCopy.peakRssKb, r.cp.peakRssKb);
+  std::printf("ours on a tree a tenth the size (%d files): repair %ld KB, copy %ld KB\n", options.smallTree().files(),
+              r.smallOursRepairKb, r.smallOursCopyKb);
+}
+
+bool checkPrerequisites(const Options& options) {
+  if (::geteuid() != 0) return fail("run as root: the repair changes owners");
+  if (::getgrnam("admin") == nullptr) return fail("the group \"admin\" is missing (groupadd admin)");
+  if (::getpwnam(options.owner.c_str()) == nullptr) return fail("the owner given with --owner does not exist");
+  return true;
+}
+
+bool runBenchmark(const Options& options, const std::string& work) {
+  std::string self = selfPath();
+  std::string tree = work + "/tree";
+  std::string copy = work + "/copy";
+  bench::TreeShape shape = options.tree();
+  std::fprintf(stderr, "generating %d files in %d folders under %s\n", shape.files(), shape.folders(), work.c_str());
+  std::int64_t bytes = bench::generateTree(tree, shape);
+  if (bytes < 0) return fail("cannot generate the tree");
+  Results results;
+  for (int run = 0; run < options.runs; ++run) {
+    std::fprintf(stderr, "run %d of %d\n", run + 1, options.runs);
+    bool oursFirst = run % 2 == 0;
+    if (!repairRound(results, options, self, tree, oursFirst)) return false;
+    if (!copyRound(results, self, tree, copy, oursFirst)) return false;
+  }
+  if (!measureSmallTree(results, options, self, work)) return false;
+  report(results, options, bytes);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return runChild(argc, argv);
+  Options options;
+  if (!parseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: %s [--dir FOLDER] [--runs N] [--owner USER] [--top N]\n", argv[0]);
+    return 2;
+  }
+  if (!checkPrerequisites(options)) return 1;
+  std::error_code error;
+  std::filesystem::create_directories(options.dir, error);
+  std::string work = options.dir + "/rcp-tree-bench-" + std::to_string(::getpid());
+  if (error || ::mkdir(work.c_str(), 0755) != 0) {
+    std::fprintf(stderr, "rcp_tree_bench: cannot make %s\n", work.c_str());
+    return 1;
+  }
+  bool ok = runBenchmark(options, work);
+  if (!bench::removeTree(work)) std::fprintf(stderr, "rcp_tree_bench: could not remove %s\n", work.c_str());
+  return ok ? 0 : 1;
+}
