@@ -3,6 +3,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -236,6 +237,32 @@ TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   EXPECT_EQ(status.st_uid, kStrangerUid);  // no owner to give; group and mode still repaired
   EXPECT_EQ(status.st_gid, adminGid_);
   EXPECT_EQ(status.st_mode & 07777, 0775u);
+}
+
+// With few descriptors allowed, a deep tree is walked as deep as they last: the part below
+// is reported as not done (the repair gives false, the copy stops) and nothing fails harder.
+TEST_F(ChangeAttributesTest, DeepTreeStopsAtTheDescriptorBudget) {
+  testing_support::TempDir dir;
+  UserVariableGuard user(kOwner);
+  std::string deepest = dir / "tree";
+  for (int level = 0; level < 80; ++level) deepest += "/d";
+  makeFolders(deepest);
+  writeFile(deepest + "/file", "x");
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 100;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+
+  bool repaired = changeAttributesForDirectory(dir / "tree");
+  copyFolderFromTo(dir / "tree", dir / "copy");
+
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_FALSE(repaired);
+  expectStandard(dir / "tree/d/d/d");
+  EXPECT_NE(lstatOf(deepest + "/file").st_uid, ownerUid_);
+  EXPECT_TRUE(exists(dir / "copy/d/d/d"));
+  EXPECT_FALSE(exists(dir.str() + "/copy" + deepest.substr((dir / "tree").size())));
 }
 
 }  // namespace
