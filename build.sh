@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The project's two set-up commands:
-#   ./build.sh demo   build, then run the demo on a sandbox instance it makes itself
+#   ./build.sh demo   build, then run the demo on sandbox instances it makes itself: the
+#                     pre-install check's every status, then the whole life of an add-on
 #   ./build.sh test   build and run every test: a normal build, a sanitizer build, and fuzz runs
 # Both install what is missing (Debian packages, the "admin" group) first; run them as root.
 set -euo pipefail
@@ -69,6 +70,7 @@ run_tests() {
 run_demo() {
   configure_and_build build/release -DRCP_WINDOWS=OFF
   "$ROOT/tools/demo.sh" "$ROOT/build/release"
+  "$ROOT/tools/demo-lifecycle.sh" "$ROOT/build/release"
 }
 
 case "${1:-}" in
