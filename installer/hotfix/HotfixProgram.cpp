@@ -12,6 +12,7 @@
 #include "installer/support/InstallUtil.h"
 #include "installer/support/PathText.h"
 #include "installer/support/SupportConstants.h"
+#include "installer/support/UninstallErrorLine.h"
 #include "platform/AttachedLogFile.h"
 
 namespace hotfix {
@@ -43,21 +44,10 @@ std::optional<std::string> registeredOrDefaultLocation() {
 }
 
 void printStatus(std::FILE* out, int status) {
-  switch (status) {
-    case kStatusUnsupportedCharacters:
-      std::fprintf(out, "Error:%d: The specified location contains unsupported characters. \n", status);
-      break;
-    case kStatusNoInstance:
-      std::fprintf(out, "Error:%d: Fail to locate target platform. \n", status);
-      break;
-    case kStatusPlatformRunning:
-      std::fprintf(out, "Error:%d: Platform is running. \n", status);
-      break;
-    case kStatusProvisioningFailed:
-      std::fprintf(out, "Error:%d: Unstall provisioning fails.\n", status);
-      break;
-    default:
-      break;
+  if (status == kStatusProvisioningFailed) {
+    std::fprintf(out, "Error:%d: Unstall provisioning fails.\n", status);
+  } else {
+    support::printSharedUninstallErrorLine(out, status);
   }
 }
 

@@ -1,0 +1,11 @@
+#pragma once
+// The "Error:" lines both uninstall programs print on standard output for the refusals they
+// share: 155 unsupported characters, 150 no platform instance, 170 the platform is running.
+#include <cstdio>
+
+namespace support {
+
+// Prints the line of a shared refusal; false (nothing printed) for any other status.
+bool printSharedUninstallErrorLine(std::FILE* out, int status);
+
+}  // namespace support
