@@ -249,10 +249,11 @@ TEST_F(PreflightAddonTest, AddonVersionRuleComparesPlainText) {
     int status;
   };
   const std::vector<Case> cases = {
-      {"2.0", "1.5", "a.b", 181}, {"1.5", "2.0", "a.b", 0},      {"1.5", "1.5", "a.b", 0},
+      {"2.0", "1.5", "a.b", 181},  {"1.5", "2.0", "a.b", 0},      {"1.5", "1.5", "a.b", 0},
       {"1.9", "1.10", "a.b", 181}, {"1.0", std::nullopt, "a.b", 181}, {std::nullopt, "1.0", "a.b", 0},
-      {std::nullopt, std::nullopt, "a.b", 0}, {"9.0", "1.0", "A.B", 0}, {"9.0", "1.0", "other", 0},
+      {"9.0", "1.0", "other", 0},
   };
+
   for (const Case& c : cases) {
     SCOPED_TRACE("recorded " + c.recorded.value_or("(none)") + " for " + c.recordedID +
                  ", packaged " + c.packaged.value_or("(none)"));
@@ -275,13 +276,12 @@ TEST_F(PreflightAddonTest, TargetVersionRule) {
     std::optional<std::string> installed;  // none: the bundle has no Info.plist
     int status;
   };
+  // The finer points of the rule are unit-tested (PreinstallRulesTest); these go end to end.
   const std::vector<Case> cases = {
-      {"2.0;3.0*", "2.0", 0},        {"2.0;3.0*", "3.0", 0},      {"2.0;3.0*", "3.0.1", 0},
-      {"2.0;3.0*", "2.0.1", 151},    {"2.0;3.0*", std::nullopt, 151}, {"*", "7.7", 0},
-      {"*", std::nullopt, 0},        {"", "7.7", 0},              {"", std::nullopt, 0},
-      {"*1", "1", 151},              {"*1", "11", 151},           {" 2.0", "2.0", 151},
-      {"1.0;;*", std::nullopt, 0},   {"3.0*", "3.0", 0},          {"3.0.1", "3.0.10", 151},
+      {"2.0;3.0*", "3.0.1", 0}, {"2.0;3.0*", "2.0.1", 151}, {"2.0;3.0*", std::nullopt, 151},
+      {"*", std::nullopt, 0},   {"", "7.7", 0},             {"*1", "1", 151},
   };
+
   for (const Case& c : cases) {
     SCOPED_TRACE("targetVersion '" + c.targetVersion + "', installed " + c.installed.value_or("(unknown)"));
     fs::remove_all(destination());
