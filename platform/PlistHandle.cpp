@@ -5,11 +5,13 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/LibplistInputCheck.h"
+
 namespace platform {
 namespace {
 
 // Maximum nesting we build or read; deeper trees are refused rather than risking the stack.
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = kMaxPlistNesting;
 
 bool isXmlChar(char32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||

@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "platform/AtomicFile.h"
-#include "platform/BinaryPlistScan.h"
+#include "platform/LibplistInputCheck.h"
 #include "platform/PlistHandle.h"
 #include "platform/UniqueFd.h"
 
@@ -57,13 +57,13 @@ std::optional<PlistValue> parseWithLibplist(std::string_view bytes, bool binary)
 
 std::optional<PlistValue> parse(std::string_view bytes) {
   if (bytes.substr(0, kBinaryMagic.size()) == kBinaryMagic) {
-    if (binaryPlistHasUtf16Nul(bytes)) return std::nullopt;
+    if (!binaryPlistIsSafeForLibplist(bytes)) return std::nullopt;
     return parseWithLibplist(bytes, true);
   }
   const std::string_view text = trimmed(bytes);
   // The older text form's root is a dictionary or an array, so "<" can only start XML.
   if (!text.empty() && text.front() == '<') {
-    if (!isWholeXmlDocument(text)) return std::nullopt;
+    if (!isWholeXmlDocument(text) || !xmlPlistIsSafeForLibplist(text)) return std::nullopt;
     return parseWithLibplist(text, false);
   }
   return OldStylePlistParser::parse(text);

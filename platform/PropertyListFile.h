@@ -14,6 +14,7 @@
 //     32-bit second count libplist 2.2 keeps (about 1933 to 2069).
 //   - Texts and keys must be valid UTF-8 of characters XML allows (no NUL, no control
 //     characters other than tab, newline and carriage return).
+//   - Nesting deeper than 512 levels is refused both ways (see LibplistInputCheck.h).
 //   A value outside these limits is not written at all: toXml gives an empty text and write()
 //   gives std::errc::invalid_argument, leaving the file untouched.
 #include <optional>

@@ -227,6 +227,57 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
   }
 }
 
+// n arrays, each holding the next, in the binary form (4-byte offsets and references).
+std::string nestedArraysInBinary(uint32_t n) {
+  auto appendBigEndian = [](std::string& out, uint64_t value, int size) {
+    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+  };
+  std::string bytes = "bplist00";
+  std::vector<uint32_t> offsets;
+  for (uint32_t i = 0; i <= n; ++i) {
+    offsets.push_back(static_cast<uint32_t>(bytes.size()));
+    if (i < n) {
+      bytes += '\xA1';
+      appendBigEndian(bytes, i + 1, 4);
+    } else {
+      bytes += '\xA0';
+    }
+  }
+  const uint64_t table = bytes.size();
+  for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
+  bytes += std::string(6, '\0') + "\x04\x04";
+  appendBigEndian(bytes, offsets.size(), 8);
+  appendBigEndian(bytes, 0, 8);
+  appendBigEndian(bytes, table, 8);
+  return bytes;
+}
+
+std::string nestedArraysInXml(int n) {
+  std::string xml = "<plist version=\"1.0\">";
+  for (int i = 0; i < n; ++i) xml += "<array>";
+  for (int i = 0; i < n; ++i) xml += "</array>";
+  return xml + "</plist>";
+}
+
+PlistValue nestedArrays(int n) {
+  PlistValue value = PlistArray{};
+  for (int i = 1; i < n; ++i) value = PlistArray{value};
+  return value;
+}
+
+// libplist 2.2 recurses once per level when it reads the binary form and when it frees a
+// tree: a deep enough file would overflow the stack, so deep files are refused before.
+TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
+  EXPECT_EQ(nestedArrays(100), PropertyListFile::parse(nestedArraysInXml(100)));
+  EXPECT_EQ(nestedArrays(101), PropertyListFile::parse(nestedArraysInBinary(100)));
+  for (int depth : {600, 300000}) {
+    SCOPED_TRACE(depth);
+    EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInXml(depth)));
+    EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInBinary(depth)));
+  }
+  EXPECT_EQ("", PropertyListFile::toXml(nestedArrays(600)));
+}
+
 // Values XML cannot hold are refused rather than written as a file no reader accepts.
 TEST(PropertyListFileTest, RefusesValuesTheXmlFormCannotCarry) {
   TempDir dir;
