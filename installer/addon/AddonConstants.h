@@ -59,8 +59,6 @@ inline constexpr const char* kRcpFolderName = "rcp";
 inline constexpr const char* kRcpFolderSuffix = "/rcp";
 
 // ---- Log files ----
-inline constexpr const char* kLogFolder = "/tmp";
-inline constexpr const char* kLogFilePrefix = "rcp_";
 inline constexpr const char* kInstallLogFileSuffix = "_install.log";
 inline constexpr const char* kAddonLogFilePath = "/tmp/rcp_addon_install.log";
 

@@ -9,6 +9,7 @@
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceService.h"
 #include "installer/support/PathText.h"
+#include "installer/support/RunLogFileName.h"
 #include "platform/FixedPathFile.h"
 #include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
@@ -63,11 +64,6 @@ std::string defaultManifest(const AddonConfiguration& configuration, const char*
   std::string name = id ? std::string(stem) + "." + *id + kManifestExtension
                         : std::string(stem) + kManifestExtension;
   return appendPathComponent(kDefaultManifestFolder, name);
-}
-
-bool idNamesOwnLogFile(const std::string& id) {
-  return id != "." && id != ".." && id.find('/') == std::string::npos &&
-         id.find('\0') == std::string::npos;
 }
 
 }  // namespace
@@ -128,21 +124,11 @@ void initializeDefaultValues(AddonConfiguration& configuration) {
 
 std::string installLogFilePath(const AddonConfiguration& configuration) {
   std::optional<std::string> id = configurationValue(configuration, kKeyID);
-  if (!id || !idNamesOwnLogFile(*id)) return kAddonLogFilePath;
-  return appendPathComponent(kLogFolder, kLogFilePrefix + *id + kInstallLogFileSuffix);
-}
-
-AddonLogFile::AddonLogFile(platform::UniqueFd fd) : _fd(std::move(fd)) {
-  if (_fd.valid()) platform::SystemLog::attachFile(_fd.get());
-}
-
-AddonLogFile::~AddonLogFile() {
-  if (_fd.valid()) platform::SystemLog::detachFile(_fd.get());
+  return support::runLogFilePath(id, kInstallLogFileSuffix, kAddonLogFilePath);
 }
 
 AddonLogFile setupLogFile(const AddonConfiguration& configuration) {
-  return AddonLogFile(platform::openFixedPathForWriting(installLogFilePath(configuration),
-                                                        platform::FixedPathMode::Truncate));
+  return AddonLogFile(installLogFilePath(configuration));
 }
 
 std::optional<std::string> getPathToRcpHome(const std::optional<std::string>& destination,

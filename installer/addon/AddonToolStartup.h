@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/PlistValue.h"
-#include "platform/UniqueFd.h"
+#include "platform/AttachedLogFile.h"
 
 namespace addon {
 
@@ -40,22 +40,9 @@ std::optional<std::string> configurationValue(const AddonConfiguration& configur
 std::string installLogFilePath(const AddonConfiguration& configuration);
 
 // The per-run log file, attached to the system log while the object lives; detached and closed
-// when it is destroyed. fd() is -1 when the file could not be opened (a link, not a regular
-// file, several links): the run then goes on with the system log alone.
-class AddonLogFile {
- public:
-  explicit AddonLogFile(platform::UniqueFd fd);
-  ~AddonLogFile();
-  AddonLogFile(AddonLogFile&& other) noexcept = default;
-  AddonLogFile& operator=(AddonLogFile&&) = delete;
-  AddonLogFile(const AddonLogFile&) = delete;
-  AddonLogFile& operator=(const AddonLogFile&) = delete;
-
-  int fd() const { return _fd.valid() ? _fd.get() : -1; }
-
- private:
-  platform::UniqueFd _fd;
-};
+// when it is destroyed. Not attached when the file could not be opened safely (a link, not a
+// regular file, several links): the run then goes on with the system log alone.
+using AddonLogFile = platform::AttachedLogFile;
 
 // Opens the log file named by the configuration without following a link, truncates it and
 // attaches it to the system log.

@@ -19,7 +19,6 @@ inline constexpr const char* kDefaultManifestPrefix = "uninstall.";
 inline constexpr const char* kDefaultManifestSuffix = ".xml";
 
 // ---- Log file ----
-inline constexpr const char* kUninstallLogPrefix = "/tmp/rcp_";
 inline constexpr const char* kUninstallLogSuffix = "_uninstall.log";
 inline constexpr const char* kFallbackUninstallLog = "/tmp/rcp_addon_uninstall.log";
 

@@ -69,10 +69,9 @@ int checkAddonRemoval(const std::string& installLocation, const std::string& rcp
   return kStatusDone;
 }
 
-// "/tmp/rcp_" + id + "_uninstall.log". An empty id still names a file of its own; an id that
-// would name a file outside /tmp or the folder itself logs to the shared fallback.
+// "/tmp/rcp_" + id + "_uninstall.log"; an id that would name a file outside /tmp or the folder
+// itself logs to the shared fallback.
 std::string uninstallLogPath(const std::string& addonID) {
-  if (addonID.empty()) return std::string(kUninstallLogPrefix) + kUninstallLogSuffix;
   return support::runLogFilePath(addonID, kUninstallLogSuffix, kFallbackUninstallLog);
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceService.h"
 #include "installer/support/Properties.h"
@@ -16,8 +17,6 @@ namespace {
 
 constexpr const char* kVersionKey = "version";
 constexpr const char* kHotfixVersionKey = "hotfixVersion";
-constexpr const char* kAddonsKey = "addons";
-constexpr const char* kAddonIDKey = "ID";
 constexpr const char* kAddonVersionKey = "version";
 constexpr const char* kBundleVersionKey = "CFBundleShortVersionString";
 constexpr const char* kBasePluginPrefix = "com.norq.rcp.base_";
@@ -55,24 +54,6 @@ void updateRecordKey(const std::string& path, const std::string& key,
   if (value) newValue = platform::PlistValue(*value);
   if (!record.setPropertyForKey(std::move(newValue), key)) return;
   record.savePropertiesToFile(path);
-}
-
-// The "addons" array of the registry; a missing key, an unreadable file or a value that is no
-// array reads as an empty registry.
-platform::PlistArray readAddonRecords(const std::string& registryPath) {
-  Properties registry(registryPath);
-  std::optional<platform::PlistValue> addons = registry.getPropertyForKey(kAddonsKey);
-  if (!addons) return {};
-  if (const platform::PlistArray* records = addons->asArray()) return *records;
-  return {};
-}
-
-// Records that are no dictionary, or carry no text "ID", never match.
-bool recordHasID(const platform::PlistValue& record, const std::string& addonID) {
-  const platform::PlistDictionary* fields = record.asDictionary();
-  if (!fields) return false;
-  auto id = fields->find(kAddonIDKey);
-  return id != fields->end() && id->second.stringValue() == addonID;
 }
 
 // The text after the first "_" of the plug-in name, up to the next "_" or the end.
@@ -161,8 +142,8 @@ std::optional<platform::PlistDictionary> InstanceService::getRegistryInfoForAddo
   if (!_pathToRcphome) return std::nullopt;
   std::string registry = appendPathComponent(*_pathToRcphome, kAddonInfoName);
   if (!pathExists(registry)) return std::nullopt;
-  for (const platform::PlistValue& record : readAddonRecords(registry)) {
-    if (recordHasID(record, addonID)) return *record.asDictionary();
+  for (const platform::PlistValue& record : AddonRegistryFile::readAddonRecords(registry)) {
+    if (AddonRegistryFile::recordHasID(record, addonID)) return *record.asDictionary();
   }
   return std::nullopt;
 }
@@ -182,13 +163,11 @@ void InstanceService::removeRegistryInfoforAddon(const std::string& addonID) con
   if (!_pathToRcphome) return;
   std::string registry = appendPathComponent(*_pathToRcphome, kAddonInfoName);
   if (!pathExists(registry)) return;
-  platform::PlistArray records = readAddonRecords(registry);
+  platform::PlistArray records = AddonRegistryFile::readAddonRecords(registry);
   for (auto record = records.begin(); record != records.end(); ++record) {
-    if (!recordHasID(*record, addonID)) continue;
+    if (!AddonRegistryFile::recordHasID(*record, addonID)) continue;
     records.erase(record);
-    Properties remaining;
-    remaining.setPropertyForKey(platform::PlistValue(std::move(records)), kAddonsKey);
-    remaining.savePropertiesToFile(registry);
+    AddonRegistryFile::writeAddonRecords(registry, std::move(records));
     return;
   }
 }
