@@ -20,12 +20,26 @@ void replacePackageVariableWithInProperties(const std::optional<std::string>& pa
                                             platform::PlistDictionary& properties);
 
 // ---- File, version and provisioning helpers ----
+// Day, month, year % 100, hour and minute of the local time, two digits each ("0612262308").
+// The clock can be fixed for tests (ManifestClock.h).
 std::string generateNewManifestVersion();
+// A one-character number text with a "0" put in front; any other text unchanged.
 std::string processDate(const std::string& number);
+// The path without its last three components (the meta-package of a component package).
 std::string getPathToMPKGThrough(const std::string& path);
+// The path without its last four components (the folder that holds the meta-package).
 std::string getInstallerRootThrough(const std::string& path);
+// Gives every entry below the folder the owner USER (else the login name), the group "admin"
+// and mode 0775, in one walk that never follows a symbolic link (a link gets owner and group
+// on itself) and never leaves the folder; the folder itself is not changed. False when the
+// folder is missing, is itself a link, or any change failed (the walk goes on).
 bool changeAttributesForDirectory(const std::string& path);
+// Runs the command line, split into words like a shell would but without one (nothing in it is
+// expanded or interpreted), and waits for it. The status is ignored.
 void startProvisionWithArgs(const std::string& commandLine);
+// Copies the source folder to a missing target, or merges it into an existing one: files
+// replace entries of the same name, folders are merged, other target entries stay. Nothing is
+// written through a link in the target, and a folder met again through a link loop is skipped.
 void copyFolderFromTo(const std::string& source, const std::string& target);
 
 // ---- Error channel and trace output ----

@@ -21,9 +21,15 @@ std::string convertUnicode2Characters(const std::string& text);
 std::optional<std::string> charAtIndexOfString(std::int32_t index, const std::string& text);
 
 // ---- Other text helpers ----
+// The text between two double quotes; nothing inside is escaped.
 std::string addQuotesToString(const std::string& text);
+// The "/Volumes/<name>" folder the path lies on, else "/"; none for none. A leading "~" is
+// expanded; nothing is resolved on disk.
 std::optional<std::string> getVolume(const std::optional<std::string>& path);
+// The pattern with its "%@" placeholders filled by the values in order; missing values are
+// empty, extra values ignored.
 std::string bindStringWith(const std::string& pattern, const std::vector<std::string>& args);
+// The text unchanged: nothing in this system marks texts for translation.
 std::string addTranslationSignToString(const std::string& text);
 
 }  // namespace support::StringUtil
