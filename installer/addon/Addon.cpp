@@ -1,18 +1,17 @@
 #include "installer/addon/Addon.h"
 
 #include <strings.h>
-#include <sys/stat.h>
 
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 #include "platform/SystemLog.h"
 
 namespace addon {
 namespace {
 
 bool pathExists(const std::optional<std::string>& path) {
-  struct stat st {};
-  return path && ::stat(path->c_str(), &st) == 0;
+  return path && support::InstanceFiles::exists(*path);
 }
 
 std::optional<std::string> existingPackage(const std::optional<std::string>& path) {

@@ -1,11 +1,10 @@
 // The add-on registry "addonInfo.plist" in the rcp home, and the hand-over of the rcp home and
 // data folder to the package installer's result panel through the configuration store.
-#include <sys/stat.h>
-
 #include "installer/addon/Addon.h"
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/AddonRegistryFile.h"
 #include "installer/support/Configuration.h"
+#include "installer/support/InstanceFiles.h"
 #include "installer/support/JavaProperties.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
@@ -17,19 +16,6 @@ namespace {
 using platform::PlistArray;
 using platform::PlistDictionary;
 using platform::PlistValue;
-
-bool fileExists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-// The last component of a path, trailing slashes ignored ("/a/b/" gives "b").
-std::string lastPathComponent(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos || path == "/") return path;
-  return path.substr(slash + 1);
-}
 
 // Every record of the add-on is replaced in place; a new add-on goes at the end.
 PlistArray mergeRecord(PlistArray addons, const std::string& id, const PlistValue& record) {
@@ -49,15 +35,16 @@ PlistArray mergeRecord(PlistArray addons, const std::string& id, const PlistValu
 void Addon::updateAddonRegistry() const {
   std::optional<std::string> id = property(kKeyID);
   if (!id || !_pathToRcphome) return;
+  std::string manifestName =
+      support::InstanceFiles::lastPathComponent(property(kKeyUninstallManifest).value_or(""));
   PlistDictionary record{{kKeyID, PlistValue(*id)},
-                         {kKeyUninstallManifest,
-                          PlistValue(lastPathComponent(property(kKeyUninstallManifest).value_or("")))}};
+                         {kKeyUninstallManifest, PlistValue(manifestName)}};
   if (std::optional<std::string> version = property(kKeyVersion)) {
     record[kKeyVersion] = PlistValue(*version);
   }
   std::string registryPath = appendPathComponent(*_pathToRcphome, support::kAddonInfoName);
   platform::SystemLog::log(kLevelInfo, "Updating addon registry info");
-  PlistArray addons = fileExists(registryPath)
+  PlistArray addons = support::InstanceFiles::existsNoFollow(registryPath)
                           ? support::AddonRegistryFile::readAddonRecords(registryPath)
                           : PlistArray{};
   support::AddonRegistryFile::writeAddonRecords(
@@ -68,10 +55,10 @@ void Addon::setupConfiguratioForResultPanel() const {
   std::optional<std::string> rcpData;
   if (_pathToRcphome) {
     std::string settings = appendPathComponent(*_pathToRcphome, support::kLauncherPropertiesName);
-    if (fileExists(settings)) rcpData = support::JavaProperties(settings).getPropertyForKey(kRcpDataKey);
+    if (support::InstanceFiles::existsNoFollow(settings)) rcpData = support::JavaProperties(settings).getPropertyForKey(kRcpDataKey);
   }
   // A leftover file of an earlier run goes; a link planted there is removed, never its target.
-  if (fileExists(kZelConfigPath)) platform::removeFileNoFollow(kZelConfigPath);
+  if (support::InstanceFiles::existsNoFollow(kZelConfigPath)) platform::removeFileNoFollow(kZelConfigPath);
 
   support::Configuration store;
   store.setPropertyForKey(rcpData ? std::optional<PlistValue>(*rcpData) : std::nullopt,

@@ -1,10 +1,9 @@
 #include "installer/addonuninstall/AddonUninstall.h"
 
-#include <sys/stat.h>
-
 #include "installer/addonuninstall/AddonUninstallConstants.h"
 #include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
@@ -17,10 +16,7 @@ namespace {
 namespace registry = support::AddonRegistryFile;
 using platform::SystemLog::log;
 
-bool pathExists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool pathExists(const std::string& path) { return support::InstanceFiles::exists(path); }
 
 std::optional<std::string> existingPath(const std::optional<std::string>& path) {
   return path && pathExists(*path) ? path : std::nullopt;
@@ -98,9 +94,7 @@ std::optional<std::string> AddonUninstall::uninstallManifestName() const {
   std::string name = recorded != _addonInfo.end() && recorded->second.asString()
                          ? *recorded->second.asString()
                          : kDefaultManifestPrefix + *_addonID + kDefaultManifestSuffix;
-  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
-    return std::nullopt;
-  }
+  if (!support::InstanceFiles::isPlainFileName(name)) return std::nullopt;
   return name;
 }
 

@@ -1,10 +1,9 @@
 // The exported entry points of the hotfix uninstall library.
-#include <sys/stat.h>
-
 #include "installer/hotfix/HotfixConstants.h"
 #include "installer/hotfix/HotfixUninstall.h"
 #include "installer/hotfix/RCPHotfixUninstall.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 #include "platform/SystemLog.h"
 
 namespace hotfix {
@@ -15,8 +14,9 @@ using platform::SystemLog::log;
 
 int uninstallHotfix(const char* installLocation, bool peloraHotfix) {
   log(platform::kLogInfo, "RCP Home : %s .", installLocation ? installLocation : "(null)");
-  struct stat st {};
-  if (installLocation == nullptr || ::stat(installLocation, &st) != 0) return kStatusNoInstance;
+  if (installLocation == nullptr || !support::InstanceFiles::exists(installLocation)) {
+    return kStatusNoInstance;
+  }
   std::string rcpHome = std::string(installLocation) + "/rcp";
 
   log(platform::kLogInfo, "Checking unsupported characters.");

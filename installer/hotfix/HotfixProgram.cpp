@@ -1,6 +1,5 @@
 #include "installer/hotfix/HotfixProgram.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <optional>
@@ -10,6 +9,7 @@
 #include "installer/hotfix/RCPHotfixUninstall.h"
 #include "installer/hotfix/RegisterFile.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 #include "installer/support/PathText.h"
 #include "installer/support/SupportConstants.h"
 #include "installer/support/UninstallErrorLine.h"
@@ -17,11 +17,6 @@
 
 namespace hotfix {
 namespace {
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 std::optional<std::string> locationFromCommandLine(int argc, const char* const* argv) {
   for (int i = 0; i + 1 < argc; ++i) {
@@ -37,9 +32,9 @@ std::optional<std::string> registeredOrDefaultLocation() {
   std::optional<std::string> rcpHome = RegisterFile(kProductName).getPathToRcpHome();
   if (rcpHome) {
     std::string candidate = support::path_text::deletingLastPathComponent(*rcpHome);
-    if (exists(candidate)) return candidate;
+    if (support::InstanceFiles::exists(candidate)) return candidate;
   }
-  if (exists(kDefaultInstallLocation)) return std::string(kDefaultInstallLocation);
+  if (support::InstanceFiles::exists(kDefaultInstallLocation)) return std::string(kDefaultInstallLocation);
   return std::nullopt;
 }
 

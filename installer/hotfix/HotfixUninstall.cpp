@@ -1,9 +1,8 @@
 #include "installer/hotfix/HotfixUninstall.h"
 
-#include <sys/stat.h>
-
 #include "installer/hotfix/HotfixConstants.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
@@ -16,8 +15,7 @@ namespace launcher = support::LauncherContract;
 using platform::SystemLog::log;
 
 std::optional<std::string> existingPath(const std::optional<std::string>& path) {
-  struct stat st {};
-  return path && ::stat(path->c_str(), &st) == 0 ? path : std::nullopt;
+  return path && support::InstanceFiles::exists(*path) ? path : std::nullopt;
 }
 
 }  // namespace
@@ -43,8 +41,7 @@ void HotfixUninstall::reportFileNotFound(const std::string& file) const {
 bool HotfixUninstall::stageUninstallManifest(const char* manifestName) const {
   if (!_instance) return false;
   std::string manifest = *_pathToRcpHome + "/" + support::kDeployFolder + "/" + manifestName;
-  struct stat st {};
-  if (::stat(manifest.c_str(), &st) != 0) {
+  if (!support::InstanceFiles::exists(manifest)) {
     reportFileNotFound(manifest);
     return false;
   }
