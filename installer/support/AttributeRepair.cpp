@@ -2,46 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
-
 #include "installer/support/WalkDepth.h"
+#include "platform/DescriptorAttributes.h"
+#include "platform/SystemLog.h"
 
 namespace support {
 
 namespace {
-
-#ifndef SYS_fchmodat2
-constexpr long kFchmodat2 = 452;  // the same number on every architecture
-#else
-constexpr long kFchmodat2 = SYS_fchmodat2;
-#endif
-
-std::atomic<bool> fchmodat2Missing{false};
-
-// Changes the mode of a folder entry without following a link. A link answers EOPNOTSUPP and
-// keeps its mode. fchmodat2 does it in one call; older kernels get the C library's fallback,
-// which pins the entry with an O_PATH descriptor first, so it is just as safe.
-int changeModeNoFollow(int folderFd, const char* name, mode_t mode) {
-  if (!fchmodat2Missing.load(std::memory_order_relaxed)) {
-    long result = ::syscall(kFchmodat2, folderFd, name, mode, AT_SYMLINK_NOFOLLOW);
-    if (result == 0 || errno != ENOSYS) return static_cast<int>(result);
-    fchmodat2Missing.store(true, std::memory_order_relaxed);
-  }
-  return ::fchmodat(folderFd, name, mode, AT_SYMLINK_NOFOLLOW);
-}
-
-unsigned char typeOfEntry(int folderFd, const char* name) {
-  struct stat status {};
-  if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
-  if (S_ISDIR(status.st_mode)) return DT_DIR;
-  if (S_ISLNK(status.st_mode)) return DT_LNK;
-  return DT_REG;  // any other kind is changed like a plain file
-}
-
+constexpr int kOpenFolderNoFollow = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr mode_t kPermissionBits = 07777;
 }  // namespace
 
 AttributeRepair::AttributeRepair(const StandardAttributes& attributes)
@@ -49,67 +20,98 @@ AttributeRepair::AttributeRepair(const StandardAttributes& attributes)
       complete_(attributes.owner.has_value() && attributes.group.has_value()),
       maxDepth_(maxWalkDepth(1)) {}
 
-bool AttributeRepair::applyBelow(platform::UniqueFd folder) {
+bool AttributeRepair::applyBelow(platform::UniqueFd folder, const std::string& shownAs) {
   DirectoryStream entries(std::move(folder));
   if (!entries.valid()) return false;
+  path_ = shownAs;
   return applyToEntries(entries, 1);
 }
 
 bool AttributeRepair::applyToEntries(DirectoryStream& folder, std::size_t depth) {
   bool allChanged = true;
   while (const dirent64* entry = folder.next()) {
-    if (!applyToEntry(folder.fd(), entry->d_name, entry->d_type, depth)) allChanged = false;
+    bool changed = entry->d_type == DT_DIR
+                       ? applyToFolder(folder.fd(), entry->d_name, depth, true)
+                       : applyToNonFolder(folder.fd(), entry->d_name, depth, true);
+    if (!changed) allChanged = false;
   }
   return allChanged && !folder.failed();
 }
 
-bool AttributeRepair::applyToEntry(int folderFd, const char* name, unsigned char type,
-                                   std::size_t depth) {
-  if (type == DT_UNKNOWN) type = typeOfEntry(folderFd, name);
-  if (type == DT_UNKNOWN) return false;  // gone, or not readable
-  if (type == DT_DIR) return applyToFolder(folderFd, name, depth);
-  return applyToNonFolder(folderFd, name, type == DT_LNK);
-}
-
-bool AttributeRepair::applyToFolder(int folderFd, const char* name, std::size_t depth) {
-  platform::UniqueFd child(::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+// `mayRetry`: the entry was listed as a folder; should it be something else now (swapped, or
+// a file system that does not report types), it is handled once as what it is.
+bool AttributeRepair::applyToFolder(int folderFd, const char* name, std::size_t depth,
+                                    bool mayRetry) {
+  platform::UniqueFd child(::openat(folderFd, name, kOpenFolderNoFollow));
   if (!child.valid()) {
-    // Swapped for a link or a file since it was listed: change it as what it is now. A folder
-    // that could not be opened (descriptor limit) still gets its attributes, but its entries
-    // stay undone.
-    bool swapped = errno == ELOOP || errno == ENOTDIR;
-    unsigned char now = typeOfEntry(folderFd, name);
-    if (now == DT_UNKNOWN) return false;
-    bool changed = applyToNonFolder(folderFd, name, now == DT_LNK);
-    return changed && swapped && now != DT_DIR;
+    if ((errno == ENOTDIR || errno == ELOOP) && mayRetry) {
+      return applyToNonFolder(folderFd, name, depth, false);
+    }
+    return false;  // gone, not readable, or out of descriptors: its entries stay undone
   }
-  bool changed = complete_;
-  if (attributes_.owner || attributes_.group) {
-    changed = ::fchown(child.get(), attributes_.owner.value_or(static_cast<uid_t>(-1)),
-                       attributes_.group.value_or(static_cast<gid_t>(-1))) == 0 && changed;
-  }
-  changed = ::fchmod(child.get(), attributes_.mode) == 0 && changed;
+  struct stat status {};
+  if (::fstat(child.get(), &status) != 0) return false;
+  const bool changed = (hasAttributes(status) || changeThrough(child.get(), status)) && complete_;
   if (depth >= maxDepth_) return false;  // too deep to descend: its entries stay undone
+
+  const std::size_t parentLength = path_.size();
+  path_.append("/").append(name);
   DirectoryStream entries(std::move(child));
-  if (!entries.valid()) return false;
-  return applyToEntries(entries, depth + 1) && changed;
+  const bool below = entries.valid() && applyToEntries(entries, depth + 1);
+  path_.resize(parentLength);
+  return below && changed;
 }
 
-bool AttributeRepair::applyToNonFolder(int folderFd, const char* name, bool isLink) {
-  bool changed = changeOwner(folderFd, name);
-  if (isLink) return changed;
-  if (changeModeNoFollow(folderFd, name, attributes_.mode) != 0) {
-    // EOPNOTSUPP: it became a link after it was listed, and a link keeps its mode.
-    if (errno != EOPNOTSUPP) changed = false;
+bool AttributeRepair::applyToNonFolder(int folderFd, const char* name, std::size_t depth,
+                                       bool mayRetry) {
+  if (!expectChanges_ && alreadyRightByName(folderFd, name)) return complete_;
+  platform::UniqueFd pinned = platform::pinEntryNoFollow(folderFd, name);
+  struct stat status {};
+  if (!pinned.valid() || ::fstat(pinned.get(), &status) != 0) return false;
+  if (S_ISDIR(status.st_mode)) return mayRetry && applyToFolder(folderFd, name, depth, false);
+  expectChanges_ = !hasAttributes(status);
+  if (!expectChanges_) return complete_;
+  if (status.st_nlink > 1) {
+    warnOfHardLinks(name, status.st_nlink);
+    return false;
+  }
+  return changeThrough(pinned.get(), status) && complete_;
+}
+
+// Only ever lets an entry be skipped, never changed: the change is decided on the pinned inode.
+bool AttributeRepair::alreadyRightByName(int folderFd, const char* name) const {
+  struct stat status {};
+  return ::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+         !S_ISDIR(status.st_mode) && hasAttributes(status);
+}
+
+// An attribute that could not be resolved is not looked at: there is nothing to give.
+bool AttributeRepair::hasAttributes(const struct stat& status) const {
+  if (attributes_.owner && status.st_uid != *attributes_.owner) return false;
+  if (attributes_.group && status.st_gid != *attributes_.group) return false;
+  return S_ISLNK(status.st_mode) || (status.st_mode & kPermissionBits) == attributes_.mode;
+}
+
+bool AttributeRepair::changeThrough(int fd, const struct stat& status) const {
+  const uid_t owner = attributes_.owner && status.st_uid != *attributes_.owner
+                          ? *attributes_.owner : static_cast<uid_t>(-1);
+  const gid_t group = attributes_.group && status.st_gid != *attributes_.group
+                          ? *attributes_.group : static_cast<gid_t>(-1);
+  bool changed = true;
+  if (owner != static_cast<uid_t>(-1) || group != static_cast<gid_t>(-1)) {
+    changed = platform::changeOwnerThrough(fd, owner, group) == 0;
+  }
+  // After the owner: a change of owner clears set-id bits, and the mode set here has none.
+  if (!S_ISLNK(status.st_mode) && (status.st_mode & kPermissionBits) != attributes_.mode) {
+    changed = platform::changeModeThrough(fd, attributes_.mode) == 0 && changed;
   }
   return changed;
 }
 
-bool AttributeRepair::changeOwner(int folderFd, const char* name) {
-  if (!attributes_.owner && !attributes_.group) return false;
-  int result = ::fchownat(folderFd, name, attributes_.owner.value_or(static_cast<uid_t>(-1)),
-                          attributes_.group.value_or(static_cast<gid_t>(-1)), AT_SYMLINK_NOFOLLOW);
-  return result == 0 && complete_;
+void AttributeRepair::warnOfHardLinks(const char* name, nlink_t links) const {
+  platform::SystemLog::log(platform::kLogWarning,
+                           "Not changing the owner or mode of %s/%s: it has %lu hard links",
+                           path_.c_str(), name, static_cast<unsigned long>(links));
 }
 
 }  // namespace support

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/PlistValue.h"
+#include "platform/UniqueFd.h"
 
 namespace support::InstallUtil {
 
@@ -31,9 +32,15 @@ std::string getPathToMPKGThrough(const std::string& path);
 std::string getInstallerRootThrough(const std::string& path);
 // Gives every entry below the folder the owner USER (else the login name), the group "admin"
 // and mode 0775, in one walk that never follows a symbolic link (a link gets owner and group
-// on itself) and never leaves the folder; the folder itself is not changed. False when the
-// folder is missing, is itself a link, or any change failed (the walk goes on).
+// on itself) and never leaves the folder; the folder itself is not changed. The folder is
+// opened from "/" (or the working folder) one component at a time, and a link anywhere on its
+// path refuses it. A file of more than one hard link is left alone with a warning in the system
+// log. False when the folder is missing or refused, or any entry is left without the
+// attributes (the walk goes on).
 bool changeAttributesForDirectory(const std::string& path);
+// The same below a folder already opened without following links (O_RDONLY | O_DIRECTORY);
+// `path` names it in log lines.
+bool changeAttributesBelowFolder(platform::UniqueFd folder, const std::string& path);
 // Runs the command line, split into words like a shell would but without one (nothing in it is
 // expanded or interpreted), and waits for it. The status is ignored.
 void startProvisionWithArgs(const std::string& commandLine);

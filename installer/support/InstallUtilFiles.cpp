@@ -17,6 +17,7 @@
 #include "installer/support/PathText.h"
 #include "installer/support/TreeCopier.h"
 #include "platform/ChildProcess.h"
+#include "platform/PathBeneath.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDatabase.h"
 
@@ -92,11 +93,13 @@ std::string getInstallerRootThrough(const std::string& path) {
 }
 
 bool changeAttributesForDirectory(const std::string& path) {
-  if (path.empty()) return false;
-  // The folder itself is not followed either: a link in its place is refused, not walked.
-  platform::UniqueFd folder(::open(path.c_str(), kOpenFolderFlags | O_NOFOLLOW));
+  // Neither the folder nor any folder above it is followed: a link on the way refuses it.
+  return changeAttributesBelowFolder(platform::openWithoutLinks(path, kOpenFolderFlags), path);
+}
+
+bool changeAttributesBelowFolder(platform::UniqueFd folder, const std::string& path) {
   if (!folder.valid()) return false;
-  return AttributeRepair(standardAttributes()).applyBelow(std::move(folder));
+  return AttributeRepair(standardAttributes()).applyBelow(std::move(folder), path);
 }
 
 void startProvisionWithArgs(const std::string& commandLine) {

@@ -1,11 +1,13 @@
 // InstanceService: the files an installation puts into an instance (link files, agent and JVM
 // settings, key stores, add-on extras, plug-in customization) and the ownership repair that
 // follows every provisioning run.
-#include <limits.h>
-#include <stdlib.h>
+#include <errno.h>
+#include <fcntl.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <vector>
 
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
@@ -13,13 +15,18 @@
 #include "installer/support/JavaProperties.h"
 #include "installer/support/StringUtil.h"
 #include "installer/support/SupportConstants.h"
+#include "platform/PathBeneath.h"
 #include "platform/SystemLog.h"
+#include "platform/UniqueFd.h"
 
 namespace support {
 namespace {
 
 namespace files = InstanceFiles;
 using platform::SystemLog::log;
+
+constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY;
+constexpr int kOpenFolderNoFollow = kOpenFolder | O_NOFOLLOW | O_CLOEXEC;
 
 std::string inRcphome(const std::string& rcphome, const std::string& relative) {
   return files::appendPathComponent(rcphome, relative);
@@ -52,28 +59,64 @@ std::vector<std::string> keystoreNames(const std::string& folder) {
   return names;
 }
 
-std::optional<std::string> resolvedPath(const std::string& path) {
-  struct FreeDeleter {
-    void operator()(char* text) const { ::free(text); }
-  };
-  std::unique_ptr<char, FreeDeleter> resolved(::realpath(path.c_str(), nullptr));
-  if (!resolved) return std::nullopt;
-  return std::string(resolved.get());
+// The workspace value with "${env.HOME}" anywhere, and a leading "~", standing for the home.
+std::string expandWorkspace(const std::string& value, const std::string& home) {
+  std::string workspace =
+      StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(value, kHomeVariable, home);
+  if (workspace == "~" || workspace.rfind("~/", 0) == 0) workspace.replace(0, 1, home);
+  return workspace;
 }
 
-// The workspace comes from settings the instance's owner can edit, and its repair runs as root:
-// only a folder strictly below the home folder it was expanded with qualifies, judged with
-// every link resolved. The resolved path is what gets repaired.
-std::optional<std::string> workspaceInsideHome(const std::string& workspace,
-                                               const std::string& home) {
-  auto realHome = resolvedPath(home);
-  auto realWorkspace = resolvedPath(workspace);
-  if (!realHome || !realWorkspace || *realHome == "/") return std::nullopt;
-  const std::string prefix = *realHome + "/";
-  if (realWorkspace->compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  return realWorkspace;
+std::vector<std::string> pathComponents(const std::string& path) {
+  std::vector<std::string> components;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = std::min(path.find('/', start), path.size());
+    std::string component = path.substr(start, end - start);
+    if (!component.empty() && component != ".") components.push_back(std::move(component));
+    start = end + 1;
+  }
+  return components;
 }
 
+// The workspace's path relative to the home folder when, as written, it lies strictly below
+// it; none otherwise. Whether it really does is settled when it is opened from the home.
+std::optional<std::string> workspaceBelowHome(const std::string& workspace,
+                                              const std::string& home) {
+  if (workspace.empty() || workspace.front() != '/' || home.empty() || home.front() != '/') {
+    return std::nullopt;
+  }
+  const std::vector<std::string> homeParts = pathComponents(home);
+  const std::vector<std::string> parts = pathComponents(workspace);
+  if (homeParts.empty() || parts.size() <= homeParts.size() ||
+      !std::equal(homeParts.begin(), homeParts.end(), parts.begin())) {
+    return std::nullopt;
+  }
+  std::string relative;
+  for (std::size_t i = homeParts.size(); i < parts.size(); ++i) {
+    relative += (relative.empty() ? "" : "/") + parts[i];
+  }
+  return relative;
+}
+
+void reportWorkspaceNotOpened(const std::string& workspace, const std::string& home, int error) {
+  if (error == ENOENT) return;  // no workspace yet: nothing to repair
+  if (error == EXDEV) {
+    log(platform::kLogWarning, "Not changing the owner of workspace %s: not inside %s",
+        workspace.c_str(), home.c_str());
+  } else if (error == ELOOP) {
+    log(platform::kLogWarning, "Not changing the owner of workspace %s: a link on its path",
+        workspace.c_str());
+  } else {
+    log(platform::kLogWarning, "Not changing the owner of workspace %s: %s", workspace.c_str(),
+        std::strerror(error));
+  }
+}
+
+// The workspace comes from settings the instance's owner can edit, and its repair runs as root.
+// It is opened from the home folder one component at a time, never through a link and never
+// out of the home, and the walk runs below that descriptor: no name is looked up again, so a
+// folder on the path swapped for a link meanwhile leads nowhere.
 void repairWorkspace(const std::string& rcphome) {
   const std::string settings = inRcphome(rcphome, kLauncherPropertiesName);
   if (!files::exists(settings)) return;
@@ -81,15 +124,15 @@ void repairWorkspace(const std::string& rcphome) {
   const char* home = std::getenv("HOME");
   if (!data || home == nullptr) return;
 
-  const std::string workspace =
-      StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(*data, kHomeVariable, home);
-  auto inside = workspaceInsideHome(workspace, home);
-  if (!inside) {
-    log(platform::kLogWarning, "Not changing the owner of workspace %s: not inside %s",
-        workspace.c_str(), home);
-    return;
-  }
-  InstallUtil::changeAttributesForDirectory(*inside);
+  const std::string workspace = expandWorkspace(*data, home);
+  auto relative = workspaceBelowHome(workspace, home);
+  if (!relative) return reportWorkspaceNotOpened(workspace, home, EXDEV);
+  platform::UniqueFd homeFolder(::open(home, kOpenFolderNoFollow));
+  platform::UniqueFd folder =
+      homeFolder.valid() ? platform::openBeneath(homeFolder.get(), *relative, kOpenFolder)
+                         : platform::UniqueFd();
+  if (!folder.valid()) return reportWorkspaceNotOpened(workspace, home, errno);
+  InstallUtil::changeAttributesBelowFolder(std::move(folder), workspace);
 }
 
 }  // namespace

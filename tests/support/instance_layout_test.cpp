@@ -267,6 +267,9 @@ TEST(InstanceLayout, RepairGivesTheInstanceAndSharedFolderToTheUser) {
   writeFile(outside, "root's");
   ::chmod(outside.c_str(), 0600);
   fs::create_symlink(outside, instance.at("deploy/outside.link"));
+  // Hard links to a file of root's, as a user could place them where the link rules allow.
+  fs::create_hard_link(outside, instance.at("eclipse/plugins/linked.jar"));
+  fs::create_hard_link(outside, instance.besideRcphome("shared/linked.ini"));
   const struct stat outsideBefore = statusOf(outside);
   const struct stat settingsBefore = statusOf(instance.at("rcplauncher.properties"));
 
@@ -274,13 +277,41 @@ TEST(InstanceLayout, RepairGivesTheInstanceAndSharedFolderToTheUser) {
   EXPECT_TRUE(isUnchanged(instance.at("rcplauncher.properties"), settingsBefore))
       << "nothing is repaired unless asked";
 
+  LogCapture log;
   instance.service().updatePermissionsUpdateWorkspace(true, false);
   for (const char* relative : {"rcplauncher.properties", "deploy", "eclipse/plugins",
                                "eclipse/plugins/com.norq.rcp.base_6.2.9/plugin.jar"}) {
     EXPECT_TRUE(hasStandardAttributes(instance.at(relative), user.uid));
   }
   EXPECT_TRUE(hasStandardAttributes(instance.besideRcphome("shared/settings.ini"), user.uid));
-  EXPECT_TRUE(isUnchanged(outside, outsideBefore)) << "the walk does not follow a link";
+  EXPECT_TRUE(isUnchanged(outside, outsideBefore)) << "neither a link nor a hard link is followed";
+  for (const std::string& linked :
+       {instance.at("eclipse/plugins/linked.jar"), instance.besideRcphome("shared/linked.ini")}) {
+    EXPECT_TRUE(log.contains("<Warning>: Not changing the owner or mode of " + linked +
+                             ": it has 3 hard links\n"))
+        << log.text();
+  }
+  const std::string text = log.text();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << "one line for each";
+
+  SCOPED_TRACE("a shared folder that is a link is not walked...");
+  Instance linked;
+  const std::string elsewhere = linked.dir / "elsewhere";
+  writeFile(elsewhere + "/file", "root's");
+  fs::create_directory_symlink(elsewhere, linked.besideRcphome("shared"));
+  const struct stat elsewhereBefore = statusOf(elsewhere + "/file");
+  writeFile(linked.at("deploy/install.xml"), "manifest");
+  linked.service().updatePermissionsUpdateWorkspace(true, false);
+  EXPECT_TRUE(isUnchanged(elsewhere + "/file", elsewhereBefore));
+
+  SCOPED_TRACE("nor is an rcp home named through a link");
+  fs::create_directory_symlink(linked.dir / "Client.app", linked.dir / "Linked.app");
+  ::lchown(linked.at("deploy/install.xml").c_str(), 0, 0);
+  ::chmod(linked.at("deploy/install.xml").c_str(), 0644);
+  const struct stat manifestBefore = statusOf(linked.at("deploy/install.xml"));
+  support::InstanceService(linked.dir / "Linked.app/Contents/MacOS/rcp")
+      .updatePermissionsUpdateWorkspace(true, false);
+  EXPECT_TRUE(isUnchanged(linked.at("deploy/install.xml"), manifestBefore));
 }
 
 TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
@@ -305,14 +336,21 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
   struct Case {
     const char* workspace;
     bool repaired;
+    const char* warning;  // the end of the log line, or none
   };
   const Case cases[] = {
-      {"${env.HOME}/workspace", true},
-      {"/etc", false},
-      {"${env.HOME}/etc-link", false},
-      {"${env.HOME}/outside-link", false},
-      {"${env.HOME}/workspace/../../outside", false},
-      {"${env.HOME}", false},
+      {"${env.HOME}/workspace", true, nullptr},
+      {"~/workspace", true, nullptr},
+      {"${env.HOME}//./workspace/", true, nullptr},
+      {"/etc", false, "not inside"},
+      {"${env.HOME}/etc-link", false, "a link on its path"},
+      {"${env.HOME}/outside-link", false, "a link on its path"},
+      {"${env.HOME}/workspace/escape", false, "a link on its path"},
+      {"${env.HOME}/workspace/../../outside", false, "not inside"},
+      {"${env.HOME}", false, "not inside"},
+      {"workspace", false, "not inside"},
+      {"${env.HOME}/no-workspace-yet", false, nullptr},
+      {"${env.HOME}/workspace/.metadata/version.ini", false, "Not a directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.workspace);
@@ -333,8 +371,11 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
     EXPECT_TRUE(isUnchanged("/etc/hostname", etcBefore));
     EXPECT_TRUE(isUnchanged(instance.at("deploy/install.xml"), instanceBefore))
         << "the instance is repaired only when asked";
-    if (!c.repaired) {
-      EXPECT_TRUE(log.contains("Not changing the owner of workspace"));
+    if (c.warning) {
+      EXPECT_TRUE(log.contains("Not changing the owner of workspace")) << log.text();
+      EXPECT_TRUE(log.contains(c.warning)) << log.text();
+    } else {
+      EXPECT_EQ(log.text(), "") << "no workspace yet is nothing to warn of";
     }
   }
 

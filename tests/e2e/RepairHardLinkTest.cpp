@@ -1,0 +1,154 @@
+// The ownership repair that follows a provisioning run, attacked with hard links: a file of
+// root's that only root may read is linked into every place the repair walks (below the rcp
+// home, in the shared folder beside it, in the user's workspace) and under the names of files
+// the installer writes there. The links are made by root, as the kernel's link protection stops
+// the user here (it does not on every system). The programs run as root for the test user, with
+// the simulated launcher, in a private mount namespace; the file must come out as it went in.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/TempDir.h"
+#include "common/TestUser.h"
+#include "e2e/AddonPackageBuilder.h"
+#include "e2e/InstanceBuilder.h"
+#include "e2e/PrivateNamespace.h"
+#include "e2e/RootVictim.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::BuiltInstance;
+using testing_support::InstanceBuilder;
+using testing_support::NamespaceRun;
+using testing_support::PrivateNamespace;
+using testing_support::RootVictim;
+
+constexpr const char* kPlugin = "com.norq.addon.ab_1.0.0";
+constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
+constexpr const char* kLeftAlone = "Not changing the owner or mode of ";
+
+std::string manifest(const std::string& action) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<manifest><domain-object><object-data><install>\n"
+         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
+         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
+         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
+         "</requirements></installfeature>\n"
+         "</install></object-data></domain-object></manifest>\n";
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Runs as root for the test user: USER names the owner the repair gives, HOME the workspace's.
+class RepairHardLinkTest : public ::testing::Test {
+ protected:
+  void prepare(const testing_support::TestUser& user) {
+    if (::getgrnam("admin") == nullptr) GTEST_SKIP() << "needs the group admin";
+    ::setenv("USER", user.name.c_str(), 1);
+    ::setenv("HOME", user.home.c_str(), 1);
+    ::unsetenv("RCPSIM_FORCE_RC");
+    ::unsetenv("RCPSIM_NO_RESULT");
+    workspace_ = fs::path(user.home) / "workspace";
+    writeFile(workspace_ / ".metadata/version.ini", "1\n");
+  }
+
+  BuiltInstance instance(std::optional<std::string> hotfix = std::nullopt) const {
+    InstanceBuilder builder(dir_.path() / "Applications");
+    builder.launcher(RCPLAUNCHER_SIM_PATH);
+    if (hotfix) builder.hotfixVersion(*hotfix);
+    BuiltInstance built = builder.build();
+    writeFile(built.rcpHome / "rcplauncher.properties", "rcp.data=${env.HOME}/workspace\n");
+    writeFile(built.installLocation / "shared/own.ini", "x=1\n");
+    return built;
+  }
+
+  // Links the victim in as each name; gives the names.
+  std::vector<fs::path> plant(const std::vector<fs::path>& names) const {
+    for (const fs::path& name : names) {
+      fs::create_directories(name.parent_path());
+      fs::create_hard_link(victim_.path(), name);
+    }
+    return names;
+  }
+
+  NamespaceRun run(const std::vector<std::string>& words) {
+    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++))).run({words})[0];
+  }
+
+  testing_support::TempDir dir_;
+  RootVictim victim_{dir_.path() / "victim"};
+  fs::path workspace_;
+  int sessions_ = 0;
+};
+
+TEST_F(RepairHardLinkTest, AddonInstallationLeavesHardLinkedFilesAlone) {
+  RCP_WITH_TEST_USER(user);
+  prepare(user);
+  writeFile(dir_.path() / "updates/platform/plugins" / kPlugin / "plugin.xml", "<plugin/>");
+  const fs::path package = testing_support::AddonPackageBuilder(dir_.path() / "media")
+                               .set("ID", "a.b")
+                               .set("version", "1.0")
+                               .set("targetBundle", "Tallo")
+                               .deployFile("install.a.b.xml", manifest("install"))
+                               .deployFile("uninstall.a.b.xml", manifest("uninstall"))
+                               .deployFile("plugin_customization.ini", "added=1\n")
+                               .build()
+                               .package;
+  const BuiltInstance target = instance();
+  const fs::path rcp = target.rcpHome;
+  const std::vector<fs::path> links =
+      plant({rcp / "eclipse/plugins/linked.jar", target.installLocation / "shared/linked.ini",
+             workspace_ / ".metadata/linked.prefs", rcp / "deploy/install.old.xml",
+             rcp / "plugin_customization.ini"});
+
+  NamespaceRun result = run({POSTFLIGHT_ADDON, package.string(), (dir_.path() / "Applications").string()});
+
+  ASSERT_EQ(result.status, 0) << result.standardError;
+  EXPECT_TRUE(victim_.intact());
+  EXPECT_TRUE(victim_.noCopyBelow(target.bundle));
+  EXPECT_TRUE(victim_.noCopyBelow(user.home));
+  // The repair did run, on everything else.
+  for (const fs::path& repaired : {rcp / "deploy/install.xml", rcp / "eclipse/plugins" / kPlugin,
+                                   target.installLocation / "shared/own.ini",
+                                   workspace_ / ".metadata/version.ini"}) {
+    EXPECT_TRUE(RootVictim::repairedFor(repaired, user.uid));
+  }
+  // One warning for each link the repair met (the installer may have replaced some of them).
+  const std::string log = result.fileText(kLog).value_or("");
+  for (const fs::path& link : links) {
+    SCOPED_TRACE(link.string());
+    const bool stillLinked = victim_.isLinkedAs(link);
+    EXPECT_EQ(log.find(kLeftAlone + link.string() + ": it has ") != std::string::npos, stillLinked)
+        << log;
+  }
+}
+
+TEST_F(RepairHardLinkTest, HotfixUninstallLeavesAHardLinkInTheWorkspaceAlone) {
+  RCP_WITH_TEST_USER(user);
+  prepare(user);
+  ::setenv("RCPSIM_FORCE_RC", "0", 1);
+  const BuiltInstance target = instance("1");
+  writeFile(target.rcpHome / "deploy/uninstall.pelorahotfix.xml", manifest("uninstall"));
+  const std::vector<fs::path> links =
+      plant({workspace_ / "linked.txt", workspace_ / ".metadata/deeper/linked.prefs"});
+
+  NamespaceRun result =
+      run({PELORA_HOTFIX_UNINSTALL, "-rcphome", target.installLocation.string()});
+
+  ASSERT_EQ(result.status, 0) << result.standardOutput;
+  EXPECT_TRUE(victim_.intact());
+  EXPECT_TRUE(victim_.noCopyBelow(user.home));
+  EXPECT_TRUE(victim_.isLinkedAs(links[0]) && victim_.isLinkedAs(links[1]));
+  EXPECT_TRUE(RootVictim::repairedFor(workspace_ / ".metadata/version.ini", user.uid));
+  EXPECT_TRUE(RootVictim::repairedFor(workspace_ / ".metadata/deeper", user.uid));
+}
+
+}  // namespace
