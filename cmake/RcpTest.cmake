@@ -30,5 +30,8 @@ function(rcp_add_gtest name)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
       "unshare;--mount;${PROJECT_SOURCE_DIR}/tests/common/in-private-mounts.sh;${ARG_PRIVATE_MOUNTS};--")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${ARG_LABELS}")
+  # Listing the tests starts the executable (in its namespace); on a loaded machine that can take
+  # longer than the default five seconds.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
