@@ -5,6 +5,8 @@
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
+#include "installer/support/RecordFileReport.h"
+#include "installer/support/SupportConstants.h"
 #include "platform/SystemLog.h"
 
 namespace addon {
@@ -60,19 +62,21 @@ int Addon::installAddon() const {
     platform::SystemLog::log(kLevelWarning, "Fail to copy uninstall manifest. ");
   }
   backupInstallManifest();
-  updateProvisionManifestVersion();
+  // A failed write is reported at the end: the run goes on, so that nothing staged is stranded.
+  bool recordsWritten = updateProvisionManifestVersion();
   mergePluginCustomization();
   copyKeyStores();
   copyExtras();
-  startProvisioning();
+  bool launcherExited = startProvisioning();
   // The cleanup run and the hand-over to the result panel happen whatever the update did; the
-  // result read afterwards is the one the cleanup run left.
-  startProvisioningWithCleanup();
+  // result read afterwards is the one the cleanup run left. A launcher killed in either run
+  // fails the provisioning even when a later run leaves a good result.
+  launcherExited = startProvisioningWithCleanup() && launcherExited;
   setupConfiguratioForResultPanel();
-  if (_service.getProvisioningResult() == -1) return kStatusProvisioningFailed;
-  if (shouldRecordInRegistry()) updateAddonRegistry();
+  if (!launcherExited || _service.getProvisioningResult() == -1) return kStatusProvisioningFailed;
+  if (shouldRecordInRegistry()) recordsWritten = updateAddonRegistry() && recordsWritten;
   _service.updatePermissionsUpdateWorkspace(true, true);
-  return kStatusInstalled;
+  return recordsWritten ? kStatusInstalled : kStatusProvisioningFailed;
 }
 
 bool Addon::shouldRecordInRegistry() const {
@@ -94,8 +98,13 @@ bool Addon::copyAddonUninstallManifest() const {
 
 void Addon::backupInstallManifest() const { _service.backupInstallManifest(); }
 
-void Addon::updateProvisionManifestVersion() const {
-  _service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion());
+bool Addon::updateProvisionManifestVersion() const {
+  if (_service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion())) {
+    return true;
+  }
+  support::RecordFileReport::writeFailed(
+      appendPathComponent(_pathToRcphome.value_or(""), support::kLauncherPropertiesName));
+  return false;
 }
 
 void Addon::mergePluginCustomization() const {

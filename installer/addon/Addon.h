@@ -22,24 +22,27 @@ class Addon {
   Addon(const std::optional<std::string>& pathToInstallPackage,
         const std::optional<std::string>& pathToInstallLocation);
 
-  // The exit status of the post-install program: 0, 190 or 199.
+  // The exit status of the post-install program: 0, 190 or 199. A launcher run that did not
+  // exit on its own, and a record that could not be written, make it 190.
   int installAddon() const;
 
   // ---- Installation steps ----
   bool copyAddonInstallManifest() const;
   bool copyAddonUninstallManifest() const;
   void backupInstallManifest() const;
-  void updateProvisionManifestVersion() const;
+  bool updateProvisionManifestVersion() const;  // false (and logged) when the settings were not written
   void mergePluginCustomization() const;
   void copyKeyStores() const;
   void copyExtras() const;
 
   // ---- Provisioning runs ----
-  void startProvisioning() const;
-  void startProvisioningWithCleanup() const;
+  // True when the launcher was started and exited on its own (whatever its result).
+  bool startProvisioning() const;
+  bool startProvisioningWithCleanup() const;
 
   // ---- Add-on registry and result panel ----
-  void updateAddonRegistry() const;
+  // False (and logged) when the registry exists but cannot be read, or could not be written.
+  bool updateAddonRegistry() const;
   void setupConfiguratioForResultPanel() const;
 
  private:

@@ -12,7 +12,7 @@ namespace addon {
 
 namespace launcher = support::LauncherContract;
 
-void Addon::startProvisioning() const {
+bool Addon::startProvisioning() const {
   _service.removeProvisionRCFile();
   platform::SystemLog::log(kLevelInfo, "Begin to start provisoning system to install features");
   // The update site goes in unchanged, without any encoding.
@@ -22,13 +22,14 @@ void Addon::startProvisioning() const {
   std::vector<std::string> arguments = launcher::updateRunArguments(
       support::InstallUtil::getCurrentLocale(),
       {launcher::kVmProvisioningOperationUpdate, updateSite});
-  if (_pathToRcphome) launcher::startLauncherAndWait(*_pathToRcphome, arguments);
+  return _pathToRcphome && launcher::startLauncherAndWait(*_pathToRcphome, arguments);
 }
 
-void Addon::startProvisioningWithCleanup() const {
+bool Addon::startProvisioningWithCleanup() const {
   _service.removeProvisionRCFile();
   platform::SystemLog::log(kLevelInfo, "Begin to start provisoning system to cleanup features");
-  if (_pathToRcphome) launcher::startLauncherAndWait(*_pathToRcphome, launcher::cleanupRunArguments());
+  return _pathToRcphome &&
+         launcher::startLauncherAndWait(*_pathToRcphome, launcher::cleanupRunArguments());
 }
 
 }  // namespace addon

@@ -6,6 +6,7 @@
 #include "installer/support/Configuration.h"
 #include "installer/support/InstanceFiles.h"
 #include "installer/support/JavaProperties.h"
+#include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
 #include "platform/SystemLog.h"
@@ -32,9 +33,9 @@ PlistArray mergeRecord(PlistArray addons, const std::string& id, const PlistValu
 
 }  // namespace
 
-void Addon::updateAddonRegistry() const {
+bool Addon::updateAddonRegistry() const {
   std::optional<std::string> id = property(kKeyID);
-  if (!id || !_pathToRcphome) return;
+  if (!id || !_pathToRcphome) return true;
   std::string manifestName =
       support::InstanceFiles::lastPathComponent(property(kKeyUninstallManifest).value_or(""));
   PlistDictionary record{{kKeyID, PlistValue(*id)},
@@ -44,11 +45,18 @@ void Addon::updateAddonRegistry() const {
   }
   std::string registryPath = appendPathComponent(*_pathToRcphome, support::kAddonInfoName);
   platform::SystemLog::log(kLevelInfo, "Updating addon registry info");
-  PlistArray addons = support::InstanceFiles::existsNoFollow(registryPath)
-                          ? support::AddonRegistryFile::readAddonRecords(registryPath)
-                          : PlistArray{};
-  support::AddonRegistryFile::writeAddonRecords(
-      registryPath, mergeRecord(std::move(addons), *id, PlistValue(record)));
+  // A registry that cannot be read is never replaced by one holding this record alone.
+  std::optional<PlistArray> addons = support::AddonRegistryFile::readAddonRecordsForRewrite(registryPath);
+  if (!addons) {
+    support::RecordFileReport::unreadable(kLevelError, registryPath);
+    return false;
+  }
+  if (std::error_code error = support::AddonRegistryFile::writeAddonRecords(
+          registryPath, mergeRecord(std::move(*addons), *id, PlistValue(record)))) {
+    support::RecordFileReport::writeFailed(registryPath, error);
+    return false;
+  }
+  return true;
 }
 
 void Addon::setupConfiguratioForResultPanel() const {

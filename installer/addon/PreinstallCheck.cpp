@@ -2,8 +2,11 @@
 
 #include "installer/addon/AddonConstants.h"
 #include "installer/addon/PreinstallRules.h"
+#include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceService.h"
+#include "installer/support/RecordFileReport.h"
+#include "installer/support/SupportConstants.h"
 #include "platform/SystemLog.h"
 
 namespace addon {
@@ -25,6 +28,15 @@ struct PreinstallContext {
 // An absent value shows as "(null)" in messages, so that it differs from an empty text.
 const char* text(const std::optional<std::string>& value) {
   return value ? value->c_str() : "(null)";
+}
+
+// The registry then counts as empty, so no installed version can block the add-on; the
+// post-install program will refuse to rewrite such a file.
+void warnWhenRegistryUnreadable(const std::string& rcpHome) {
+  std::string registry = appendPathComponent(rcpHome, support::kAddonInfoName);
+  if (!support::AddonRegistryFile::readAddonRecordsForRewrite(registry)) {
+    support::RecordFileReport::unreadable(kLevelWarning, registry);
+  }
 }
 
 bool pathsHoldUnsupportedCharacters(const AddonCommandLine& commandLine) {
@@ -69,6 +81,7 @@ int checkAddonVersion(const PreinstallContext& run) {
   std::optional<std::string> version = configurationValue(run.configuration, kKeyVersion);
   log(kLevelInfo, "Checking addon version");
   if (!id) return kStatusAllowed;
+  warnWhenRegistryUnreadable(*run.rcpHome);
   support::InstanceService instance(run.rcpHome);
   if (higherAddonVersionInstalled(instance, *id, version)) {
     log(kLevelError, "Higher addon version has been installed under %s. ",

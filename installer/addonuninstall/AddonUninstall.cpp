@@ -5,9 +5,9 @@
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
+#include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
-#include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
 
 namespace addonuninstall {
@@ -20,17 +20,6 @@ bool pathExists(const std::string& path) { return support::InstanceFiles::exists
 
 std::optional<std::string> existingPath(const std::optional<std::string>& path) {
   return path && pathExists(*path) ? path : std::nullopt;
-}
-
-// The "addons" array (empty when absent or no array); none when the file is no dictionary
-// property list.
-std::optional<platform::PlistArray> readableAddonRecords(const std::string& path) {
-  std::optional<platform::PlistValue> file = platform::PropertyListFile::read(path);
-  if (!file || !file->asDictionary()) return std::nullopt;
-  const platform::PlistDictionary& fields = *file->asDictionary();
-  auto addons = fields.find(kAddonsKey);
-  if (addons == fields.end() || !addons->second.asArray()) return platform::PlistArray{};
-  return *addons->second.asArray();
 }
 
 }  // namespace
@@ -62,29 +51,36 @@ void AddonUninstall::loadCurrentAddonInfo() {
 
 // Only the first record of the add-on goes; the file is rewritten holding "addons" alone, even
 // when no record matched. A registry that cannot be read is left as it is: rewriting it would
-// lose the records of every other add-on.
-void AddonUninstall::purgeAddonRecord() const {
+// lose the records of every other add-on. False (and logged) then, and when the write failed.
+bool AddonUninstall::purgeAddonRecord() const {
   std::optional<std::string> path = registryPath();
-  if (!path) return;
-  std::optional<platform::PlistArray> readable = readableAddonRecords(*path);
-  if (!readable) return;
-  platform::PlistArray records = std::move(*readable);
-  for (auto record = records.begin(); record != records.end(); ++record) {
+  if (!path) return true;
+  std::optional<platform::PlistArray> records = registry::readAddonRecordsForRewrite(*path);
+  if (!records) {
+    support::RecordFileReport::unreadable(platform::kLogError, *path);
+    return false;
+  }
+  for (auto record = records->begin(); record != records->end(); ++record) {
     if (registry::recordHasID(*record, *_addonID)) {
-      records.erase(record);
+      records->erase(record);
       break;
     }
   }
-  registry::writeAddonRecords(*path, std::move(records));
+  if (std::error_code error = registry::writeAddonRecords(*path, std::move(*records))) {
+    support::RecordFileReport::writeFailed(*path, error);
+    return false;
+  }
+  return true;
 }
 
-void AddonUninstall::startProvisioning() const {
-  if (!_pathToRcpHome) return;
+// Two update runs, one after the other; true when both were started and exited on their own.
+bool AddonUninstall::startProvisioning() const {
+  if (!_pathToRcpHome) return false;
   std::vector<std::string> arguments =
       support::LauncherContract::updateRunArguments(support::InstallUtil::getCurrentLocale(), {});
-  // Two update runs, one after the other.
-  support::LauncherContract::startLauncherAndWait(*_pathToRcpHome, arguments);
-  support::LauncherContract::startLauncherAndWait(*_pathToRcpHome, arguments);
+  bool firstExited = support::LauncherContract::startLauncherAndWait(*_pathToRcpHome, arguments);
+  bool secondExited = support::LauncherContract::startLauncherAndWait(*_pathToRcpHome, arguments);
+  return firstExited && secondExited;
 }
 
 // The registry names a file in "deploy", which the uninstall stages and then deletes as root:
@@ -115,20 +111,25 @@ int AddonUninstall::uninstallAddon() const {
   }
   platform::removeFileNoFollow(manifest);
   _service.backupInstallManifest();
-  _service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion());
+  // A failed write is reported at the end: the run goes on, as the manifest is staged already.
+  bool recorded = _service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion());
+  if (!recorded) {
+    support::RecordFileReport::writeFailed(*_pathToRcpHome + "/" + support::kLauncherPropertiesName);
+  }
   _service.removeProvisionRCFile();
   log(platform::kLogInfo, "Starting provisioning system. ");
-  startProvisioning();
+  bool launcherExited = startProvisioning();
   // The record goes before the result is read: it is gone even when the provisioning failed.
   log(platform::kLogInfo, "Removing addon info.");
-  purgeAddonRecord();
-  if (_service.getProvisioningResult() == -1) {
+  recorded = purgeAddonRecord() && recorded;
+  // A launcher that did not exit on its own fails the uninstall whatever result file it left.
+  if (!launcherExited || _service.getProvisioningResult() == -1) {
     log(platform::kLogError, "Unexpected results have occurred during the provisioning operation.");
     return kStatusProvisioningFailed;
   }
   _service.removeProvisionRCFile();
   _service.updatePermissionsUpdateWorkspace(false, true);
-  return kStatusDone;
+  return recorded ? kStatusDone : kStatusProvisioningFailed;
 }
 
 std::optional<std::string> getValueByKey(int argc, const char* const* argv, const std::string& key) {

@@ -16,8 +16,11 @@ class AddonUninstall {
                  const std::optional<std::string>& addonID);
 
   void loadCurrentAddonInfo();
-  void purgeAddonRecord() const;
-  void startProvisioning() const;
+  // False (and logged) when the registry exists but cannot be read, or could not be written.
+  bool purgeAddonRecord() const;
+  // True when both launcher runs were started and exited on their own.
+  bool startProvisioning() const;
+  // 190 also when a launcher run did not exit on its own or a record could not be written.
   int uninstallAddon() const;
 
   const platform::PlistDictionary& addonInfo() const { return _addonInfo; }

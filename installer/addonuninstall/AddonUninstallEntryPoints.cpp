@@ -100,8 +100,8 @@ int removeAddonRegistryOnly(const char* installLocationText, const char* addonID
   std::string rcpHome = *installLocation + "/rcp";
   int status = checkAddonRemoval(*installLocation, rcpHome, *addonID, CheckLog(false));
   if (status != kStatusDone) return status;
-  AddonUninstall(rcpHome, addonID).purgeAddonRecord();
-  return kStatusDone;
+  // The one line this entry point logs: a record that could not be removed names its file.
+  return AddonUninstall(rcpHome, addonID).purgeAddonRecord() ? kStatusDone : kStatusProvisioningFailed;
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ int runPurgeAddonRecord(int argc, const char* const* argv, std::FILE* out) {
   if (status == kStatusAddonNotInstalled) {
     std::fprintf(out, "Error:%d: Fail to locate installed addon : %s . \n", status,
                  addonID.value_or("").c_str());
+  } else if (status == kStatusProvisioningFailed) {
+    // The record could not be removed; the log names the file and why.
+    std::fprintf(out, "Error:%d: Fail to remove addon record : %s . \n", status,
+                 addonID.value_or("").c_str());
   } else {
     support::printSharedUninstallErrorLine(out, status);
   }

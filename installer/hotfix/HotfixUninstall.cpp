@@ -4,6 +4,7 @@
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
+#include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
 #include "platform/SystemLog.h"
@@ -36,11 +37,11 @@ void HotfixUninstall::reportFileNotFound(const std::string& file) const {
                file.c_str());
 }
 
-// The staged copy replaces the uninstall manifest: a rolled-back hotfix cannot be rolled back
-// a second time.
+// The uninstall manifest stays in "deploy" until the rollback has been carried out and
+// recorded (removeUninstallManifest): a run that is stopped or fails before then can be repeated.
 bool HotfixUninstall::stageUninstallManifest(const char* manifestName) const {
   if (!_instance) return false;
-  std::string manifest = *_pathToRcpHome + "/" + support::kDeployFolder + "/" + manifestName;
+  std::string manifest = uninstallManifestPath(manifestName);
   if (!support::InstanceFiles::exists(manifest)) {
     reportFileNotFound(manifest);
     return false;
@@ -49,8 +50,16 @@ bool HotfixUninstall::stageUninstallManifest(const char* manifestName) const {
     reportFileNotFound(support::kUpdateManifestName);
     return false;
   }
-  platform::removeFileNoFollow(manifest);
   return true;
+}
+
+std::string HotfixUninstall::uninstallManifestPath(const char* manifestName) const {
+  return _pathToRcpHome.value_or("") + "/" + support::kDeployFolder + "/" + manifestName;
+}
+
+// A rolled-back hotfix cannot be rolled back a second time.
+void HotfixUninstall::removeUninstallManifest(const char* manifestName) const {
+  platform::removeFileNoFollow(uninstallManifestPath(manifestName));
 }
 
 bool HotfixUninstall::copyUninstallManifest() const {
@@ -61,50 +70,68 @@ bool HotfixUninstall::copyPeloraUninstallManifest() const {
   return stageUninstallManifest(kPeloraUninstallManifest);
 }
 
-void HotfixUninstall::startProvisioning() const {
-  if (!_instance) return;
+bool HotfixUninstall::startProvisioning() const {
+  if (!_instance) return false;
   _instance->removeProvisionRCFile();
   log(platform::kLogInfo, "Launching platform to uninstall provisioned features...");
   std::vector<std::string> arguments =
       launcher::updateRunArguments(support::InstallUtil::getCurrentLocale(), {});
   // Two update runs, the second after the first has exited.
-  launcher::startLauncherAndWait(*_pathToRcpHome, arguments);
-  launcher::startLauncherAndWait(*_pathToRcpHome, arguments);
+  bool firstExited = launcher::startLauncherAndWait(*_pathToRcpHome, arguments);
+  bool secondExited = launcher::startLauncherAndWait(*_pathToRcpHome, arguments);
+  return firstExited && secondExited;
 }
 
-void HotfixUninstall::cleanup() const {
-  if (!_instance) return;
+bool HotfixUninstall::cleanup() const {
+  if (!_instance) return false;
   _instance->removeProvisionRCFile();
   log(platform::kLogInfo, "Begin to start provisoning system to cleanup features");
-  launcher::startLauncherAndWait(*_pathToRcpHome, launcher::cleanupRunArguments());
+  return launcher::startLauncherAndWait(*_pathToRcpHome, launcher::cleanupRunArguments());
 }
 
-bool HotfixUninstall::rollBack(bool (HotfixUninstall::*stage)() const) const {
+void HotfixUninstall::reportProvisioningFailed() const {
+  log(platform::kLogError, "%s", kProvisioningFailedMessage);
+  std::fprintf(out_, "%s\n", kProvisioningFailedMessage);
+}
+
+// Logged and shown to the user, who otherwise would see the rollback as done.
+bool HotfixUninstall::recordWritten(bool written, const std::string& file) const {
+  if (written) return true;
+  support::RecordFileReport::writeFailed(file);
+  std::fprintf(out_, "Fail to write %s.\n", file.c_str());
+  return false;
+}
+
+// A launcher that did not exit on its own fails the rollback whatever result file it left. The
+// success line is printed only when the records were written too.
+bool HotfixUninstall::rollBack(bool (HotfixUninstall::*stage)() const, const char* manifestName) const {
   if (!_instance || !(this->*stage)()) return false;
   _instance->backupInstallManifest();
-  _instance->updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion());
-  startProvisioning();
+  bool recorded = recordWritten(
+      _instance->updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion()),
+      *_pathToRcpHome + "/" + support::kLauncherPropertiesName);
+  bool launcherExited = startProvisioning();
   // The recorded hotfix goes before the result is known, and stays gone on failure.
-  _instance->updateHotfixVersion(std::nullopt);
-  if (_instance->getProvisioningResult() == -1) {
-    log(platform::kLogError, "%s", kProvisioningFailedMessage);
-    std::fprintf(out_, "%s\n", kProvisioningFailedMessage);
+  recorded = recordWritten(_instance->updateHotfixVersion(std::nullopt),
+                           *_pathToRcpHome + "/" + support::kInstallInfoName) && recorded;
+  if (!launcherExited || _instance->getProvisioningResult() == -1 || !cleanup()) {
+    reportProvisioningFailed();
     return false;
   }
-  cleanup();
   _instance->removeProvisionRCFile();
-  std::fprintf(out_, "%s\n", kProvisioningSucceededMessage);
+  if (recorded) std::fprintf(out_, "%s\n", kProvisioningSucceededMessage);
   removeHotfixReceipt();
   _instance->updatePermissionsUpdateWorkspace(false, true);
-  return true;
+  if (recorded) removeUninstallManifest(manifestName);
+  return recorded;
 }
 
 bool HotfixUninstall::uninstallOldHotfix() const {
-  return rollBack(&HotfixUninstall::copyUninstallManifest);
+  return rollBack(&HotfixUninstall::copyUninstallManifest, kHotfixUninstallManifest);
 }
 
 bool HotfixUninstall::uninstallOldPeloraHotfix() const {
-  return rollBack(&HotfixUninstall::copyPeloraUninstallManifest);
+  return rollBack(&HotfixUninstall::copyPeloraUninstallManifest, kPeloraUninstallManifest);
 }
 
 bool HotfixUninstall::removeHotfixReceipt() const { return true; }

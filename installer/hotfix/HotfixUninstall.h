@@ -1,7 +1,9 @@
 #pragma once
 // The rollback of the hotfix applied to one platform instance: the uninstall manifest the hotfix
 // left in "deploy" is staged as the update manifest and applied by provisioning runs of the
-// platform; on success a cleanup run follows and the workspace permissions are repaired.
+// platform; on success a cleanup run follows, the workspace permissions are repaired and the
+// uninstall manifest is removed. A launcher that did not exit on its own, or a record
+// ("installInfo.plist", "rcplauncher.properties") that could not be written, fails it.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -17,16 +19,21 @@ class HotfixUninstall {
 
   bool copyUninstallManifest() const;
   bool copyPeloraUninstallManifest() const;
-  void startProvisioning() const;
-  void cleanup() const;
+  // True when every launcher run was started and exited on its own.
+  bool startProvisioning() const;
+  bool cleanup() const;
   bool uninstallOldHotfix() const;
   bool uninstallOldPeloraHotfix() const;
   bool removeHotfixReceipt() const;
 
  private:
   bool stageUninstallManifest(const char* manifestName) const;
-  bool rollBack(bool (HotfixUninstall::*stage)() const) const;
+  std::string uninstallManifestPath(const char* manifestName) const;
+  void removeUninstallManifest(const char* manifestName) const;
+  bool rollBack(bool (HotfixUninstall::*stage)() const, const char* manifestName) const;
   void reportFileNotFound(const std::string& file) const;
+  void reportProvisioningFailed() const;
+  bool recordWritten(bool written, const std::string& file) const;
 
   std::optional<std::string> _pathToRcpHome;
   std::optional<support::InstanceService> _instance;

@@ -1,19 +1,35 @@
 #include "installer/support/AddonRegistryFile.h"
 
+#include "installer/support/InstanceFiles.h"
 #include "platform/PropertyListFile.h"
 
 namespace support::AddonRegistryFile {
 namespace {
 constexpr const char* kAddonsKey = "addons";
 constexpr const char* kIDKey = "ID";
+
+// The dictionary's "addons" value: the array, none when it is there but no array, and an empty
+// array when the key is missing.
+std::optional<platform::PlistArray> addonsOf(const platform::PlistDictionary& registry) {
+  auto addons = registry.find(kAddonsKey);
+  if (addons == registry.end()) return platform::PlistArray{};
+  if (!addons->second.asArray()) return std::nullopt;
+  return *addons->second.asArray();
+}
+
 }  // namespace
 
 platform::PlistArray readAddonRecords(const std::string& registryPath) {
   std::optional<platform::PlistValue> registry = platform::PropertyListFile::read(registryPath);
   if (!registry || !registry->asDictionary()) return {};
-  auto addons = registry->asDictionary()->find(kAddonsKey);
-  if (addons == registry->asDictionary()->end() || !addons->second.asArray()) return {};
-  return *addons->second.asArray();
+  return addonsOf(*registry->asDictionary()).value_or(platform::PlistArray{});
+}
+
+std::optional<platform::PlistArray> readAddonRecordsForRewrite(const std::string& registryPath) {
+  if (!InstanceFiles::existsNoFollow(registryPath)) return platform::PlistArray{};
+  std::optional<platform::PlistValue> registry = platform::PropertyListFile::read(registryPath);
+  if (!registry || !registry->asDictionary()) return std::nullopt;
+  return addonsOf(*registry->asDictionary());
 }
 
 bool recordHasID(const platform::PlistValue& record, const std::string& addonID) {
@@ -23,9 +39,9 @@ bool recordHasID(const platform::PlistValue& record, const std::string& addonID)
   return id != fields->end() && id->second.stringValue() == addonID;
 }
 
-bool writeAddonRecords(const std::string& registryPath, platform::PlistArray records) {
+std::error_code writeAddonRecords(const std::string& registryPath, platform::PlistArray records) {
   platform::PlistDictionary registry{{kAddonsKey, platform::PlistValue(std::move(records))}};
-  return !platform::PropertyListFile::write(registryPath, platform::PlistValue(std::move(registry)));
+  return platform::PropertyListFile::write(registryPath, platform::PlistValue(std::move(registry)));
 }
 
 }  // namespace support::AddonRegistryFile

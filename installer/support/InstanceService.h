@@ -19,15 +19,17 @@ class InstanceService {
   const std::optional<std::string>& pathToRcphome() const { return _pathToRcphome; }
   bool hasInstanceInstalled() const;
   std::optional<std::string> getInstalledVersion() const;
-  void setInstalledVersion(const std::string& version) const;
+  // The record updates give false when the file exists but holds no dictionary (it is left as
+  // it is) or the write failed; true when written, or when there was nothing to do.
+  bool setInstalledVersion(const std::string& version) const;
   bool isHotfixApplied() const;
   std::optional<std::string> getCurrentHotfixVersion() const;
-  void updateHotfixVersion(const std::optional<std::string>& hotfixVersion) const;
+  bool updateHotfixVersion(const std::optional<std::string>& hotfixVersion) const;
   std::optional<std::string> getBaseVersion() const;
   std::optional<std::string> getInstalledTargetVersion() const;
   std::optional<platform::PlistDictionary> getRegistryInfoForAddon(const std::string& addonID) const;
   std::optional<std::string> getAddonInstalledVersion(const std::string& addonID) const;
-  void removeRegistryInfoforAddon(const std::string& addonID) const;
+  bool removeRegistryInfoforAddon(const std::string& addonID) const;
 
   // ---- Manifest staging and provisioning settings ----
   bool copyInstallManifestToFileReplaceInstallerRootWith(
@@ -40,7 +42,8 @@ class InstanceService {
   bool copyManifest(const std::string& source) const;
   bool copyHotfixUninstallManifest(const std::string& source) const;
   void backupInstallManifest() const;
-  void updateProvisionManifestVersion(const std::string& manifestVersion) const;
+  // False when the settings exist and could not be written back; true otherwise.
+  bool updateProvisionManifestVersion(const std::string& manifestVersion) const;
   void updateInstallID(const std::string& installID) const;
   bool updateRcpLauncherProperties() const;
   bool generateRcplauncherPropertiesWithTemplateWorkspace(

@@ -45,15 +45,16 @@ std::optional<std::string> stringValue(const std::optional<platform::PlistValue>
 }
 
 // Loads the record file (or starts an empty one when it is missing), changes one key and
-// writes the whole dictionary back. A file that is no dictionary is left as it is.
-void updateRecordKey(const std::string& path, const std::string& key,
+// writes the whole dictionary back. A file that is no dictionary is left as it is. False then,
+// and when the write failed.
+bool updateRecordKey(const std::string& path, const std::string& key,
                      const std::optional<std::string>& value) {
   const bool exists = pathExists(path);
   Properties record = exists ? Properties(path) : Properties();
   std::optional<platform::PlistValue> newValue;
   if (value) newValue = platform::PlistValue(*value);
-  if (!record.setPropertyForKey(std::move(newValue), key)) return;
-  record.savePropertiesToFile(path);
+  if (!record.setPropertyForKey(std::move(newValue), key)) return false;
+  return record.savePropertiesToFile(path);
 }
 
 // The text after the first "_" of the plug-in name, up to the next "_" or the end.
@@ -84,9 +85,9 @@ std::optional<std::string> InstanceService::getInstalledVersion() const {
   return stringValue(Properties(installInfo).getPropertyForKey(kVersionKey));
 }
 
-void InstanceService::setInstalledVersion(const std::string& version) const {
-  if (!_pathToRcphome) return;
-  updateRecordKey(appendPathComponent(*_pathToRcphome, kInstallInfoName), kVersionKey, version);
+bool InstanceService::setInstalledVersion(const std::string& version) const {
+  if (!_pathToRcphome) return true;
+  return updateRecordKey(appendPathComponent(*_pathToRcphome, kInstallInfoName), kVersionKey, version);
 }
 
 bool InstanceService::isHotfixApplied() const {
@@ -103,9 +104,9 @@ std::optional<std::string> InstanceService::getCurrentHotfixVersion() const {
   return stringValue(Properties(installInfo).getPropertyForKey(kHotfixVersionKey));
 }
 
-void InstanceService::updateHotfixVersion(const std::optional<std::string>& hotfixVersion) const {
-  if (!_pathToRcphome) return;
-  updateRecordKey(appendPathComponent(*_pathToRcphome, kInstallInfoName), kHotfixVersionKey,
+bool InstanceService::updateHotfixVersion(const std::optional<std::string>& hotfixVersion) const {
+  if (!_pathToRcphome) return true;
+  return updateRecordKey(appendPathComponent(*_pathToRcphome, kInstallInfoName), kHotfixVersionKey,
                   hotfixVersion);
 }
 
@@ -158,18 +159,20 @@ std::optional<std::string> InstanceService::getAddonInstalledVersion(
 }
 
 // Removes the first matching record only; the registry is rewritten holding "addons" alone.
-// When nothing matches the file is not touched.
-void InstanceService::removeRegistryInfoforAddon(const std::string& addonID) const {
-  if (!_pathToRcphome) return;
+// When nothing matches the file is not touched. A registry that cannot be read is not touched
+// either, and gives false.
+bool InstanceService::removeRegistryInfoforAddon(const std::string& addonID) const {
+  if (!_pathToRcphome) return true;
   std::string registry = appendPathComponent(*_pathToRcphome, kAddonInfoName);
-  if (!pathExists(registry)) return;
-  platform::PlistArray records = AddonRegistryFile::readAddonRecords(registry);
-  for (auto record = records.begin(); record != records.end(); ++record) {
+  if (!pathExists(registry)) return true;
+  std::optional<platform::PlistArray> records = AddonRegistryFile::readAddonRecordsForRewrite(registry);
+  if (!records) return false;
+  for (auto record = records->begin(); record != records->end(); ++record) {
     if (!AddonRegistryFile::recordHasID(*record, addonID)) continue;
-    records.erase(record);
-    AddonRegistryFile::writeAddonRecords(registry, std::move(records));
-    return;
+    records->erase(record);
+    return !AddonRegistryFile::writeAddonRecords(registry, std::move(*records));
   }
+  return true;
 }
 
 }  // namespace support

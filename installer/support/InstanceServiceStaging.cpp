@@ -39,14 +39,15 @@ std::optional<std::string> resultFilePath(const std::optional<std::string>& rcph
                                     kProvisioningResultName);
 }
 
-// Sets one key of existing settings; the settings file is never created here.
-void setExistingSetting(const std::string& rcphome, const std::string& key,
+// Sets one key of existing settings; the settings file is never created here. False when the
+// settings exist and could not be written back.
+bool setExistingSetting(const std::string& rcphome, const std::string& key,
                         const std::string& value) {
   const std::string path = settingsPath(rcphome);
-  if (!files::exists(path)) return;
+  if (!files::exists(path)) return true;
   JavaProperties settings(path);
   settings.setPropertyForKey(value, key);
-  settings.savePropertiesToFile();
+  return settings.savePropertiesToFile();
 }
 
 // One fresh manifest version names the provisioning and identifies the install.
@@ -141,8 +142,8 @@ void InstanceService::backupInstallManifest() const {
   files::copyItemNoOverwrite(current, inDeploy(*_pathToRcphome, backupName));
 }
 
-void InstanceService::updateProvisionManifestVersion(const std::string& manifestVersion) const {
-  if (_pathToRcphome) setExistingSetting(*_pathToRcphome, kManifestVersionKey, manifestVersion);
+bool InstanceService::updateProvisionManifestVersion(const std::string& manifestVersion) const {
+  return !_pathToRcphome || setExistingSetting(*_pathToRcphome, kManifestVersionKey, manifestVersion);
 }
 
 void InstanceService::updateInstallID(const std::string& installID) const {

@@ -57,6 +57,7 @@ class PostflightAddonTest : public ::testing::Test {
   void SetUp() override {
     ::unsetenv("RCPSIM_FORCE_RC");
     ::unsetenv("RCPSIM_NO_RESULT");
+    ::unsetenv("RCPSIM_KILL_IN");
     fs::create_directories(dir_.path() / "updates/platform/plugins" / kPlugin);
     std::ofstream(dir_.path() / "updates/platform/plugins" / kPlugin / "plugin.xml") << "<plugin/>";
   }
@@ -112,6 +113,11 @@ class PostflightAddonTest : public ::testing::Test {
     PlistDictionary entry{{"ID", PlistValue(id)}, {"uninstallManifest", PlistValue(manifest)}};
     if (version) entry["version"] = PlistValue(*version);
     return PlistValue(entry);
+  }
+
+  static std::string bytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
   }
 
   testing_support::TempDir dir_;
@@ -321,6 +327,73 @@ TEST_F(PostflightAddonTest, TheLauncherGetsExactlyTheTwoArgumentListsWithTheUser
                                       "-Xms32m", "-Xmx256m"),
                           ElementsAre("-provManifest", "-rcpLauncherWait", "-noSplash", "-product",
                                       "NULL", "-provisioningOperation", "cleanup")));
+}
+
+// A registry that cannot be read, or that holds a value the XML form cannot carry, is never
+// replaced: the other add-ons' records stay, the add-on is not recorded and the run fails.
+TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) {
+  const std::string whole = bytesOf(instance({{"x.y", "2.0", "uninstall.x.y.xml"}}).rcpHome / "addonInfo.plist");
+  fs::remove_all(destination());
+  std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>addons</key>";
+  for (int i = 0; i < 600; ++i) deep += "<array>";
+  for (int i = 0; i < 600; ++i) deep += "</array>";
+  deep += "</dict></plist>";
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::uintmax_t size;  // the file is extended (sparse) to this size when larger
+    std::string logged;   // after the registry path
+  };
+  const std::vector<Case> cases = {
+      {"cut short", whole.substr(0, whole.size() - 3), 0, ". It is left unchanged."},
+      {"over the size cap", whole, (std::uintmax_t{64} << 20) + 1, ". It is left unchanged."},
+      {"nested too deep", deep, 0, ". It is left unchanged."},
+      {"a control character read from the text form",
+       "{ addons = ( { ID = \"x.y\"; version = \"2.0\"; uninstallManifest = \"u\\U0001.xml\"; } ); }", 0,
+       " (Invalid argument)."},
+  };
+  fs::path pkg = package().build().package;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BuiltInstance target = instance();
+    const fs::path registry = target.rcpHome / "addonInfo.plist";
+    std::ofstream(registry, std::ios::binary | std::ios::trunc) << c.bytes;
+    if (c.size) fs::resize_file(registry, c.size);
+    const std::uintmax_t sizeBefore = fs::file_size(registry);
+
+    NamespaceRun result = install(pkg);
+
+    EXPECT_EQ(result.status, 190);
+    EXPECT_EQ(fs::file_size(registry), sizeBefore);
+    if (!c.size) {
+      EXPECT_EQ(bytesOf(registry), c.bytes);
+    }
+    const std::string verb = c.logged[0] == '.' ? "Fail to read " : "Fail to write ";
+    EXPECT_THAT(logOf(result), Contains(verb + registry.string() + c.logged));
+    EXPECT_TRUE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin)) << "the add-on itself is installed";
+    for (const auto& entry : fs::directory_iterator(target.rcpHome)) {
+      EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
+    fs::remove_all(destination());
+  }
+}
+
+TEST_F(PostflightAddonTest, ALauncherThatDiesFailsTheInstallationWhateverTheCleanupRunLeaves) {
+  fs::path pkg = package().build().package;
+  for (const char* operation : {"update", "cleanup"}) {
+    SCOPED_TRACE(operation);
+    BuiltInstance target = instance();
+    ::setenv("RCPSIM_KILL_IN", operation, 1);
+
+    NamespaceRun result = install(pkg);
+
+    EXPECT_EQ(result.status, 190);
+    EXPECT_FALSE(fs::exists(target.rcpHome / "addonInfo.plist"));
+    EXPECT_THAT(logOf(result), Contains("Fail to launch " + (target.rcpHome / "rcplauncher").string() +
+                                        " or it did not exit normally."));
+    EXPECT_EQ(journal(target).size(), 2u) << "the cleanup run follows a killed update run";
+    fs::remove_all(destination());
+  }
 }
 
 }  // namespace

@@ -270,6 +270,23 @@ TEST_F(PreflightAddonTest, AddonVersionRuleComparesPlainText) {
   }
 }
 
+// An unreadable registry cannot tell an installed version: a warning, and the check goes on.
+TEST_F(PreflightAddonTest, AnUnreadableRegistryIsAWarningNotARefusal) {
+  BuiltInstance target = InstanceBuilder(destination()).addonRecord(AddonRecord{"a.b", "9.0", "u.xml"}).build();
+  const fs::path registry = target.rcpHome / "addonInfo.plist";
+  fs::resize_file(registry, fs::file_size(registry) - 3);
+
+  NamespaceRun result = run(command(package().build().package));
+
+  EXPECT_EQ(result.status, 0) << lastLine(result);
+  bool warned = false;
+  for (const auto& line : testing_support::parseLogLines(result.fileText(kLog).value_or(""))) {
+    warned = warned || (line.level == "Warning" &&
+                        line.text == "Fail to read " + registry.string() + ". It is left unchanged.");
+  }
+  EXPECT_TRUE(warned);
+}
+
 TEST_F(PreflightAddonTest, TargetVersionRule) {
   struct Case {
     std::string targetVersion;

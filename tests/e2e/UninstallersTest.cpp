@@ -63,6 +63,7 @@ class UninstallersTest : public ::testing::Test {
   void SetUp() override {
     ::unsetenv("RCPSIM_FORCE_RC");
     ::unsetenv("RCPSIM_NO_RESULT");
+    ::unsetenv("RCPSIM_KILL_IN");
     ::setenv("USER", "root", 1);
   }
 
@@ -383,6 +384,64 @@ TEST_F(UninstallersTest, HotfixProgramWithoutRootRightsTouchesNothing) {
             "belong to admin group and execute this command as root.\nUsage: sudo ./peloraHotfixUninstall\n");
   EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
   EXPECT_TRUE(journal(target).empty());
+}
+
+// A launcher run that did not exit on its own fails the uninstall whatever result file the runs
+// left; the hotfix rollback can then be repeated, as its uninstall manifest stays.
+TEST_F(UninstallersTest, ALauncherThatDiesFailsBothUninstallers) {
+  BuiltInstance addon = instance("killed-addon", {{"a.b", "1.0", "uninstall.a.b.xml"}});
+  putManifest(addon, "uninstall.a.b.xml");
+  ::setenv("RCPSIM_KILL_IN", "update", 1);
+  NamespaceRun result;
+  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", addon.installLocation.string(), "a.b"}, &result), 190);
+  std::optional<std::string> log = result.fileText("/tmp/rcp_a.b_uninstall.log");
+  ASSERT_TRUE(log);
+  EXPECT_THAT(testing_support::logTexts(*log),
+              Contains("Fail to launch " + (addon.rcpHome / "rcplauncher").string() + " or it did not exit normally."));
+
+  for (const char* operation : {"update", "cleanup"}) {
+    SCOPED_TRACE(operation);
+    BuiltInstance hotfix = instance(std::string("killed-hotfix-") + operation, {}, "1");
+    putManifest(hotfix, "uninstall.pelorahotfix.xml");
+    ::setenv("RCPSIM_KILL_IN", operation, 1);
+    NamespaceRun killed = run({{kHotfixProgram, "-rcphome", hotfix.installLocation.string()}})[0];
+    EXPECT_EQ(killed.status, 190);
+    EXPECT_EQ(killed.standardOutput,
+              "Unexpected results have occurred during the provisioning operation.For additional information, "
+              "please refer to the logs.\nError:190: Unstall provisioning fails.\n");
+    EXPECT_TRUE(fs::exists(hotfix.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
+
+    ::unsetenv("RCPSIM_KILL_IN");
+    NamespaceRun again = run({{kHotfixProgram, "-rcphome", hotfix.installLocation.string()}})[0];
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.standardOutput, "The provisioning operations have completed successfully.\n");
+    EXPECT_FALSE(fs::exists(hotfix.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
+  }
+}
+
+// A registry holding a value the XML form cannot carry (read from the text form) cannot be
+// written back: the record stays, the file is unchanged and the failure is reported.
+TEST_F(UninstallersTest, ARegistryThatCannotBeWrittenBackFailsTheRecordRemoval) {
+  const std::string registryText =
+      "{ addons = ( { ID = \"a.b\"; version = \"1.0\"; uninstallManifest = \"uninstall.a.b.xml\"; },"
+      " { ID = \"x.y\"; version = \"1\\U0001\"; } ); }";
+  BuiltInstance target = instance("unwritable");
+  const fs::path registry = target.rcpHome / "addonInfo.plist";
+  std::ofstream(registry, std::ios::trunc) << registryText;
+  putManifest(target, "uninstall.a.b.xml");
+
+  NamespaceRun purge = run({{kPurge, "-rcphome", target.installLocation.string(), "-addonID", "a.b"}})[0];
+  EXPECT_EQ(purge.status, 0);
+  EXPECT_EQ(purge.standardOutput, "Error:190: Fail to remove addon record : a.b . \n");
+
+  NamespaceRun result;
+  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 190);
+  std::optional<std::string> log = result.fileText("/tmp/rcp_a.b_uninstall.log");
+  ASSERT_TRUE(log);
+  EXPECT_THAT(testing_support::logTexts(*log),
+              Contains("Fail to write " + registry.string() + " (Invalid argument)."));
+  std::ifstream in(registry);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), registryText);
 }
 
 }  // namespace

@@ -32,6 +32,14 @@ std::optional<SimOptions> readSimOptions() {
     if (*noResult != "0" && *noResult != "1") return std::nullopt;
     options.writeNoResult = *noResult == "1";
   }
+  if (std::optional<std::string_view> kill = variable("RCPSIM_KILL_IN")) {
+    if (*kill != "update" && *kill != "cleanup") return std::nullopt;
+    options.killInOperation = std::string(*kill);
+  }
+  if (std::optional<std::string_view> fill = variable("RCPSIM_FILL_DISK")) {
+    if (*fill != "0" && *fill != "1") return std::nullopt;
+    options.fillDisk = *fill == "1";
+  }
   return options;
 }
 

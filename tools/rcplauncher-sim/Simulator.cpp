@@ -1,11 +1,13 @@
 #include "tools/rcplauncher-sim/Simulator.h"
 
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <variant>
 
 #include "platform/AtomicFile.h"
 #include "tools/rcplauncher-sim/ArgumentLists.h"
+#include "tools/rcplauncher-sim/DiskFiller.h"
 #include "tools/rcplauncher-sim/InstanceFiles.h"
 #include "tools/rcplauncher-sim/Journal.h"
 #include "tools/rcplauncher-sim/PluginFolder.h"
@@ -62,6 +64,10 @@ int perform(const Instance& instance, const LauncherRequest& request, const SimO
 }
 
 // The list as one journal line without its line feed, so that it stays one line on stderr.
+const char* operationName(Operation operation) {
+  return operation == Operation::Update ? "update" : "cleanup";
+}
+
 std::string refusedListText(const std::vector<std::string>& arguments) {
   std::string text = formatJournalLine(arguments);
   text.pop_back();
@@ -95,15 +101,20 @@ int runLauncher(const std::string& pathToRcphome, const std::vector<std::string>
   std::optional<LauncherRequest> request = recognizeArguments(arguments);
   std::optional<SimOptions> options = readSimOptions();
   if (!request || !options) {
-    complain(request ? std::string("refused RCPSIM_FORCE_RC or RCPSIM_NO_RESULT value")
+    complain(request ? std::string("refused RCPSIM_FORCE_RC, RCPSIM_NO_RESULT, RCPSIM_KILL_IN or RCPSIM_FILL_DISK value")
                      : "refused argument list: " + refusedListText(arguments));
     writeResultCode((instance.parent / kResultFileName).string(), kResultRefused);
     return kResultRefused;
   }
+  if (options->fillDisk) freeFileSystem(instance.parent.string());
   int result = perform(instance, *request, *options);
   if (!options->writeNoResult && !writeResultCode((instance.parent / kResultFileName).string(), result)) {
     complain("cannot write the result file in " + instance.parent.string());
   }
+  if (options->fillDisk && !fillFileSystem(instance.parent.string())) {
+    complain("cannot fill the file system of " + instance.parent.string());
+  }
+  if (options->killInOperation == operationName(request->operation)) ::raise(SIGKILL);
   return exitStatusFor(result);
 }
 
