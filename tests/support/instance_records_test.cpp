@@ -116,8 +116,8 @@ TEST_F(InstanceRecordsTest, UnreadableInstallInfoIsLeftAsItIs) {
   InstanceService rcp = service(instance());
   const fs::path info = rcpHome() / "installInfo.plist";
   std::ofstream(info) << "garbage";
-  rcp.setInstalledVersion("9");
-  rcp.updateHotfixVersion("9.1");
+  EXPECT_FALSE(rcp.setInstalledVersion("9")) << "reported to the caller";
+  EXPECT_FALSE(rcp.updateHotfixVersion("9.1"));
   EXPECT_EQ(readText(info), "garbage");
   EXPECT_FALSE(rcp.getInstalledVersion());
   EXPECT_FALSE(rcp.isHotfixApplied());
@@ -192,7 +192,7 @@ TEST_F(InstanceRecordsTest, RemovalRewritesOnlyWhenARecordMatches) {
   ASSERT_FALSE(platform::PropertyListFile::write(registry.string(), malformed));
   const std::string before = readText(registry);
 
-  rcp.removeRegistryInfoforAddon("not.registered");
+  EXPECT_TRUE(rcp.removeRegistryInfoforAddon("not.registered"));
   EXPECT_EQ(readText(registry), before);
   EXPECT_EQ(rcp.getAddonInstalledVersion("a.b"), "1");
 
@@ -207,7 +207,7 @@ TEST_F(InstanceRecordsTest, RemovalRewritesOnlyWhenARecordMatches) {
                                                  PlistDictionary{{"addons", "text"}}));
   const std::string odd = readText(registry);
   EXPECT_FALSE(rcp.getRegistryInfoForAddon("a.b"));
-  rcp.removeRegistryInfoforAddon("a.b");
+  EXPECT_FALSE(rcp.removeRegistryInfoforAddon("a.b"));
   EXPECT_EQ(readText(registry), odd);
 }
 
