@@ -4,8 +4,11 @@
 #include "installer/addonuninstall/AddonUninstall.h"
 #include "installer/addonuninstall/AddonUninstallConstants.h"
 #include "installer/addonuninstall/RCPAddonUninstall.h"
+#include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/RecordFileReport.h"
 #include "installer/support/RunLogFileName.h"
+#include "installer/support/SupportConstants.h"
 #include "platform/AttachedLogFile.h"
 #include "platform/SystemLog.h"
 
@@ -42,6 +45,15 @@ bool platformRunning(const std::string& installLocation) {
          InstallUtil::checkBundleIsRunning(installLocation);
 }
 
+// A registry that cannot be read finds no add-on; the file is named, as it is left unchanged.
+// Logged by both entry points, like a record that cannot be written back.
+void logWhenRegistryUnreadable(const std::string& rcpHome) {
+  std::string registry = rcpHome + "/" + support::kAddonInfoName;
+  if (!support::AddonRegistryFile::readAddonRecordsForRewrite(registry)) {
+    support::RecordFileReport::unreadable(platform::kLogError, registry);
+  }
+}
+
 // The checks both entry points make, in order; kStatusDone when the add-on may be removed.
 int checkAddonRemoval(const std::string& installLocation, const std::string& rcpHome,
                       const std::string& addonID, const CheckLog& log) {
@@ -63,6 +75,7 @@ int checkAddonRemoval(const std::string& installLocation, const std::string& rcp
   }
   log(platform::kLogInfo, "Checking installed addon : %s .", addonID.c_str());
   if (!service.getAddonInstalledVersion(addonID)) {
+    logWhenRegistryUnreadable(rcpHome);
     log(platform::kLogError, "Fail to locate installed addon : %s .", addonID.c_str());
     return kStatusAddonNotInstalled;
   }

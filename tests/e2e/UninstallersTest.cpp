@@ -442,6 +442,14 @@ TEST_F(UninstallersTest, ARegistryThatCannotBeWrittenBackFailsTheRecordRemoval) 
               Contains("Fail to write " + registry.string() + " (Invalid argument)."));
   std::ifstream in(registry);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), registryText);
+
+  // One that cannot be read finds no add-on, and is named in the log.
+  std::ofstream(registry, std::ios::trunc) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>";
+  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 160);
+  log = result.fileText("/tmp/rcp_a.b_uninstall.log");
+  ASSERT_TRUE(log);
+  EXPECT_THAT(testing_support::logTexts(*log),
+              Contains("Fail to read " + registry.string() + ". It is left unchanged."));
 }
 
 }  // namespace
