@@ -17,9 +17,12 @@ import java.util.TreeMap;
  *
  *   dump FILE...         loads each file with java.util.Properties and prints "file NAME" and
  *                        then its pairs, sorted by key
+ *   dumplist LIST        the same for every path listed in the file LIST (one a line), each
+ *                        announced as "file PATH"; a file Java refuses gives "refused PATH"
+ *                        and the run goes on, so a whole corpus needs one JVM
  *   store PAIRS TARGET   stores the pairs of PAIRS with java.util.Properties into TARGET
  *
- * Exit status 0, or 2 when a file cannot be read or java.util.Properties refuses it.
+ * Exit status 0, or 2 when a file cannot be read or (dump) java.util.Properties refuses it.
  */
 public final class JavaPropertiesPeer {
   private JavaPropertiesPeer() {}
@@ -28,10 +31,12 @@ public final class JavaPropertiesPeer {
     try {
       if (args.length >= 1 && args[0].equals("dump")) {
         dump(args);
+      } else if (args.length == 2 && args[0].equals("dumplist")) {
+        dumpList(Path.of(args[1]));
       } else if (args.length == 3 && args[0].equals("store")) {
         store(Path.of(args[1]), Path.of(args[2]));
       } else {
-        System.err.println("usage: dump FILE... | store PAIRS TARGET");
+        System.err.println("usage: dump FILE... | dumplist LIST | store PAIRS TARGET");
         System.exit(2);
       }
     } catch (IOException | IllegalArgumentException e) {
@@ -41,23 +46,52 @@ public final class JavaPropertiesPeer {
   }
 
   private static void dump(String[] args) throws IOException {
-    PrintStream out = new PrintStream(System.out, false, StandardCharsets.US_ASCII);
+    PrintStream out = asciiOut();
     for (int i = 1; i < args.length; i++) {
       Path file = Path.of(args[i]);
-      Properties properties = new Properties();
-      try (InputStream in = Files.newInputStream(file)) {
-        properties.load(in);  // ISO-8859-1, as the launcher reads it
-      }
+      Properties properties = load(file);
       out.println("file " + file.getFileName());
-      Map<String, String> sorted = new TreeMap<>();
-      for (String key : properties.stringPropertyNames()) {
-        sorted.put(key, properties.getProperty(key));
-      }
-      for (Map.Entry<String, String> pair : sorted.entrySet()) {
-        out.println(hex(pair.getKey()) + " " + hex(pair.getValue()));
-      }
+      printPairs(out, properties);
     }
     out.flush();
+  }
+
+  private static void dumpList(Path list) throws IOException {
+    PrintStream out = asciiOut();
+    for (String name : Files.readAllLines(list, StandardCharsets.UTF_8)) {
+      Properties properties;
+      try {
+        properties = load(Path.of(name));
+      } catch (IllegalArgumentException e) {
+        out.println("refused " + name);
+        continue;
+      }
+      out.println("file " + name);
+      printPairs(out, properties);
+    }
+    out.flush();
+  }
+
+  private static PrintStream asciiOut() {
+    return new PrintStream(System.out, false, StandardCharsets.US_ASCII);
+  }
+
+  private static Properties load(Path file) throws IOException {
+    Properties properties = new Properties();
+    try (InputStream in = Files.newInputStream(file)) {
+      properties.load(in);  // ISO-8859-1, as the launcher reads it
+    }
+    return properties;
+  }
+
+  private static void printPairs(PrintStream out, Properties properties) {
+    Map<String, String> sorted = new TreeMap<>();
+    for (String key : properties.stringPropertyNames()) {
+      sorted.put(key, properties.getProperty(key));
+    }
+    for (Map.Entry<String, String> pair : sorted.entrySet()) {
+      out.println(hex(pair.getKey()) + " " + hex(pair.getValue()));
+    }
   }
 
   private static void store(Path pairs, Path target) throws IOException {
