@@ -4,6 +4,7 @@
 
 #include "installer/support/JavaPropertiesText.h"
 #include "installer/support/RegularFileBytes.h"
+#include "installer/support/Utf16.h"
 #include "platform/AtomicFile.h"
 #include "platform/HomeFolder.h"
 
@@ -17,35 +18,45 @@ JavaProperties::JavaProperties(const std::optional<std::string>& file) {
   initDictionary();
 }
 
-// A missing or unreadable file leaves the set empty; a later save creates the file.
+// A missing or unreadable file leaves the set empty; a later save creates the file. Entries go
+// into the set as they are read, so a file of many repeated keys costs no more than its text.
 void JavaProperties::initDictionary() {
   std::optional<std::string> bytes = readRegularFileBytes(*_file);
   if (!bytes) return;
-  for (auto& [key, value] : properties_text::parseLines(*bytes)) {
-    _dict.insert_or_assign(std::move(key), std::move(value));
-  }
+  properties_text::parse(*bytes, [this](properties_text::Entry& entry) {
+    store(std::move(entry.key), std::move(entry.value), std::move(entry.separator));
+  });
+}
+
+void JavaProperties::store(std::u16string key, std::u16string value, std::string separator) {
+  if (properties_text::isOptionKey(key)) _optionSeparators.insert_or_assign(key, std::move(separator));
+  _dict.insert_or_assign(std::move(key), std::move(value));
 }
 
 std::optional<std::string> JavaProperties::getPropertyForKey(const std::string& key) const {
-  auto found = _dict.find(key);
+  auto found = _dict.find(utf16::fromUtf8(key));
   if (found == _dict.end()) return std::nullopt;
-  return found->second;
+  return utf16::toUtf8(found->second);
 }
 
 // Keys and values are always present here, so the map never refuses a pair.
 bool JavaProperties::setPropertyForKey(const std::string& value, const std::string& key) {
-  _dict.insert_or_assign(key, value);
+  _dict.insert_or_assign(utf16::fromUtf8(key), utf16::fromUtf8(value));
   return true;
 }
 
-void JavaProperties::removePropertyForKey(const std::string& key) { _dict.erase(key); }
+void JavaProperties::removePropertyForKey(const std::string& key) {
+  std::u16string units = utf16::fromUtf8(key);
+  _dict.erase(units);
+  _optionSeparators.erase(units);
+}
 
 std::vector<std::string> JavaProperties::propertyNames() const { return allProperties(); }
 
 std::vector<std::string> JavaProperties::allProperties() const {
   std::vector<std::string> keys;
   keys.reserve(_dict.size());
-  for (const auto& entry : _dict) keys.push_back(entry.first);
+  for (const auto& entry : _dict) keys.push_back(utf16::toUtf8(entry.first));
   return keys;
 }
 
@@ -53,7 +64,10 @@ void JavaProperties::mergeWithJavaProperties(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return;
   JavaProperties other(path);
-  for (const auto& [key, value] : other._dict) setPropertyForKey(value, key);
+  for (const auto& [key, value] : other._dict) {
+    auto separator = other._optionSeparators.find(key);
+    store(key, value, separator == other._optionSeparators.end() ? "" : separator->second);
+  }
   savePropertiesToFile();
 }
 
@@ -63,7 +77,11 @@ bool JavaProperties::savePropertiesToFile(const std::optional<std::string>& path
   std::string text;
   text.reserve(100);
   for (const auto& [key, value] : _dict) {
-    if (std::optional<std::string> line = properties_text::formatLine(key, value)) text += *line;
+    auto separator = _optionSeparators.find(key);
+    std::string_view read = separator == _optionSeparators.end() ? "" : separator->second;
+    if (std::optional<std::string> line = properties_text::formatLine(key, value, read)) {
+      text += *line;
+    }
   }
   return !platform::replaceFileAtomically(*target, text);
 }

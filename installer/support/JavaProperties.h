@@ -1,12 +1,12 @@
 #pragma once
-// A Java properties file: the tolerant line reader of java.util.Properties files (read as
-// ISO-8859-1, kept as UTF-8 in memory) and a writer of plain ASCII with "\u" escapes.
+// A Java properties file: read as java.util.Properties reads it (the differences that stay are
+// listed in JavaPropertiesText.h) and written as plain ASCII with "\u" escapes, so that the
+// launcher and the platform find every entry of a file rewritten here as it was.
 // The public operations below are fixed; private members are the implementer's.
 //
-// Texts read from a file keep its "\uXXXX" escapes as written (only the escapes of ":", "=",
-// " ", "#", "!" and "\" are removed); the writer puts such an escape back unchanged and
-// escapes everything else itself (a backslash before anything else is doubled), so the
-// non-ASCII text of a file read and written back stays what it was for Java.
+// Callers see UTF-8 texts: the file's escapes are decoded ("\u00e9" is "é"), so a path read
+// from a file names the folder it means. Inside, texts are UTF-16 code units, as Java holds
+// them: an entry nobody set is written back as Java read it, even a lone surrogate.
 #include <map>
 #include <optional>
 #include <string>
@@ -32,8 +32,11 @@ class JavaProperties {
 
  private:
   void initDictionary();
+  void store(std::u16string key, std::u16string value, std::string separator);
 
-  std::map<std::string, std::string> _dict;
+  std::map<std::u16string, std::u16string> _dict;
+  // The separators of option lines ("-Xss 1m") as read, so that they are written back so.
+  std::map<std::u16string, std::string> _optionSeparators;
   std::optional<std::string> _file;
 };
 

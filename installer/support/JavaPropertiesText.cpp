@@ -1,129 +1,239 @@
 #include "installer/support/JavaPropertiesText.h"
 
-#include "installer/support/Latin1.h"
 #include "installer/support/StringUtil.h"
 
 namespace support::properties_text {
 namespace {
 
-// White space and line ends in the ISO-8859-1 range, as trimmed from both ends of a line.
-bool isTrimmed(unsigned char c) {
-  return c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == ' ' ||
-         c == 0x85 || c == 0xA0;
-}
+bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
+bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
-bool isSeparator(char c) { return c == '=' || c == ':' || c == ' ' || c == '\t'; }
-
-bool isEscapable(char c) {
-  return c == ':' || c == '\\' || c == '#' || c == ' ' || c == '=' || c == '!';
-}
-
-std::string_view trim(std::string_view line) {
-  while (!line.empty() && isTrimmed(static_cast<unsigned char>(line.front()))) {
-    line.remove_prefix(1);
-  }
-  while (!line.empty() && isTrimmed(static_cast<unsigned char>(line.back()))) {
-    line.remove_suffix(1);
-  }
-  return line;
-}
-
-// Lines of option files ("-Xmx256m", "-Xss 1m") keep their separators in the value, so that
-// the key followed by the value gives the option back.
-bool startsOptionLine(std::string_view line) { return line.substr(0, 2) == "-X"; }
-
-class LineReader {
+// Splits the file into logical lines as Java does: comment and blank lines go, leading white
+// space goes, and a line ending in an odd number of backslashes is joined with the next one
+// (without that backslash, the line end and the next line's leading white space).
+class LogicalLines {
  public:
-  explicit LineReader(std::vector<Entry>& entries) : entries_(entries) {}
+  explicit LogicalLines(std::string_view bytes) : bytes_(bytes) {}
 
-  void readLine(std::string_view rawLine) {
-    std::string_view line = trim(rawLine);
-    if (!continuationPending_) startEntry();
-    if (!line.empty() && line.front() == '#') return;
-    if (!continuationPending_ && line.size() >= 2) optionLine_ = startsOptionLine(line);
-    walk(line);
-    if (!continuationPending_) {
-      entries_.emplace_back(latin1::toUtf8(key_), latin1::toUtf8(value_));
+  // The next logical line into line; false when the file is done.
+  bool next(std::string& line) {
+    line.clear();
+    skipWhiteSpace_ = true;
+    joined_ = false;
+    oddBackslashes_ = false;
+    while (pos_ < bytes_.size()) {
+      char c = bytes_[pos_++];
+      if (skipWhiteSpace_ && skipsAtLineStart(c)) continue;
+      if (line.empty() && c == '#') {
+        skipComment();
+      } else if (!isLineEnd(c)) {
+        line += c;
+        oddBackslashes_ = c == '\\' && !oddBackslashes_;
+      } else if (line.empty()) {
+        skipWhiteSpace_ = true;
+      } else if (!oddBackslashes_ || pos_ == bytes_.size()) {
+        return finish(line);
+      } else {
+        continueAfter(c, line);
+      }
     }
+    return !line.empty() && finish(line);
   }
 
  private:
-  void startEntry() {
-    key_.clear();
-    value_.clear();
-    separatorSeen_ = false;
+  // White space before a line's text; also the ends of blank lines, except right after a
+  // continuation, where a blank line ends the entry.
+  bool skipsAtLineStart(char c) {
+    if (isWhiteSpace(c) || (!joined_ && isLineEnd(c))) return true;
+    skipWhiteSpace_ = false;
+    joined_ = false;
+    return false;
   }
 
-  void walk(std::string_view line) {
-    valueStarted_ = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      char c = line[i];
-      bool last = i + 1 == line.size();
-      if (c == '\\' && last && i > 0 && line[i - 1] == ' ') {
-        continuationPending_ = true;
-      } else if (c == '\\' && !last && isEscapable(line[i + 1])) {
-        // An escaped character is the character itself, never a separator: "a\=b" is the
-        // key "a=b", which is how Java reads it and how our writer means it.
-        appendOrdinary(line[++i]);
-      } else if (isSeparator(c) && !valueStarted_) {
-        separatorSeen_ = true;
-        if (optionLine_) value_ += c;
-      } else {
-        appendOrdinary(c);
-      }
-    }
+  void skipComment() {
+    while (pos_ < bytes_.size() && !isLineEnd(bytes_[pos_])) ++pos_;
+    skipWhiteSpace_ = true;
   }
 
-  void appendOrdinary(char c) {
-    if (!separatorSeen_) {
-      key_ += c;
-      return;
-    }
-    value_ += c;
-    valueStarted_ = true;
-    continuationPending_ = false;
+  void continueAfter(char lineEnd, std::string& line) {
+    line.pop_back();
+    oddBackslashes_ = false;
+    skipWhiteSpace_ = true;
+    joined_ = true;
+    if (lineEnd == '\r' && pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
   }
 
-  std::vector<Entry>& entries_;
-  std::string key_;
-  std::string value_;
-  bool continuationPending_ = false;
-  bool separatorSeen_ = false;
-  bool optionLine_ = false;
-  bool valueStarted_ = false;
+  // A backslash left at the very end of the file continues nothing and goes.
+  bool finish(std::string& line) {
+    if (oddBackslashes_) line.pop_back();
+    return true;
+  }
+
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+  bool skipWhiteSpace_ = true;
+  bool joined_ = false;
+  bool oddBackslashes_ = false;
 };
 
-// An option entry is written back as the line it was read from: the key, then its separators
-// as they stand, then the rest of the value. Written as "key=value", the reader would add the
-// "=" to the value each time the file is rewritten.
-std::string optionRemainder(const std::string& value) {
-  if (value.empty()) return {};
-  std::size_t separators = 0;
-  while (separators < value.size() && isSeparator(value[separators])) ++separators;
-  if (separators == 0) return "=" + StringUtil::convertNSStringTo8859_1Value(value);
-  return value.substr(0, separators) +
-         StringUtil::convertNSStringTo8859_1Value(value.substr(separators));
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The code unit of the four hexadecimal digits at the start of text, or -1.
+int unicodeEscapeValue(std::string_view text) {
+  if (text.size() < 4) return -1;
+  int value = 0;
+  for (char c : text.substr(0, 4)) {
+    int digit = hexDigitValue(c);
+    if (digit < 0) return -1;
+    value = (value << 4) | digit;
+  }
+  return value;
+}
+
+char16_t unescaped(char c) {
+  switch (c) {
+    case 't': return u'\t';
+    case 'n': return u'\n';
+    case 'r': return u'\r';
+    case 'f': return u'\f';
+    default: return static_cast<unsigned char>(c);
+  }
+}
+
+// The text of a key or value with its escapes decoded, each byte the character of its number.
+std::u16string decode(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c != '\\') {
+      out.push_back(static_cast<unsigned char>(c));
+    } else if (i + 1 == text.size()) {
+      break;  // a lone backslash at the end escapes nothing
+    } else if (text[++i] != 'u') {
+      out.push_back(unescaped(text[i]));
+    } else if (int unit = unicodeEscapeValue(text.substr(i + 1)); unit >= 0) {
+      out.push_back(static_cast<char16_t>(unit));
+      i += 4;
+    } else {
+      out += u"\\u";  // Java refuses the file; its text is kept instead
+    }
+  }
+  return out;
+}
+
+// Where the key ends: at the first "=", ":" or white space that no backslash escapes.
+std::size_t keyEnd(std::string_view line) {
+  bool escaped = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (!escaped && (c == '=' || c == ':' || isWhiteSpace(c))) return i;
+    escaped = c == '\\' && !escaped;
+  }
+  return line.size();
+}
+
+// Where the value starts: after white space with at most one "=" or ":" among it.
+std::size_t valueStart(std::string_view line, std::size_t keyEnd) {
+  bool separatorSeen = false;
+  std::size_t i = keyEnd;
+  for (; i < line.size(); ++i) {
+    char c = line[i];
+    if (isWhiteSpace(c)) continue;
+    if (separatorSeen || (c != '=' && c != ':')) break;
+    separatorSeen = true;
+  }
+  return i;
+}
+
+void readEntry(std::string_view line, Entry& entry) {
+  std::size_t end = keyEnd(line);
+  std::size_t start = valueStart(line, end);
+  entry.key = decode(line.substr(0, end));
+  entry.value = decode(line.substr(start));
+  entry.separator.assign(line.substr(end, start - end));
+}
+
+enum class Position { Key, Value };
+
+// Java drops white space before a value, so a value's leading space is escaped; spaces at its
+// end are written as "\u0020", which survives readers and editors that trim lines.
+void appendSpace(std::string& out, Position position, std::size_t i, std::size_t trailingStart) {
+  if (position == Position::Key) {
+    out += "\\ ";
+  } else if (i >= trailingStart) {
+    out += "\\u0020";
+  } else if (i == 0) {
+    out += "\\ ";
+  } else {
+    out += ' ';
+  }
+}
+
+std::string escape(std::u16string_view text, Position position) {
+  std::size_t trailingStart = text.size();
+  while (trailingStart > 0 && text[trailingStart - 1] == u' ') --trailingStart;
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t unit = text[i];
+    if (unit < 0x20 || unit > 0x7E) {
+      out += "\\u";
+      StringUtil::addHexDigitsToString(unit, out);
+    } else if (unit == u'\\' || unit == u'#' || unit == u'!' || unit == u'=' || unit == u':') {
+      out += '\\';
+      out += static_cast<char>(unit);
+    } else if (unit == u' ') {
+      appendSpace(out, position, i, trailingStart);
+    } else {
+      out += static_cast<char>(unit);
+    }
+  }
+  return out;
+}
+
+// The separator an option line was read with, in printable ASCII; "=" before a value that
+// was set where the line had none, or the key would run on into the value.
+std::string optionSeparator(std::string_view separator, std::u16string_view value) {
+  if (separator.empty()) return value.empty() ? "" : "=";
+  std::string out(separator);
+  for (char& c : out) {
+    if (c == '\f') c = ' ';
+  }
+  return out;
 }
 
 }  // namespace
 
-std::vector<Entry> parseLines(std::string_view latin1) {
-  std::vector<Entry> entries;
-  LineReader reader(entries);
-  while (true) {
-    std::size_t end = latin1.find('\n');
-    reader.readLine(latin1.substr(0, end));
-    if (end == std::string_view::npos) break;
-    latin1.remove_prefix(end + 1);
+void parse(std::string_view latin1, const std::function<void(Entry&)>& store) {
+  LogicalLines lines(latin1);
+  std::string line;
+  Entry entry;
+  while (lines.next(line)) {
+    readEntry(line, entry);
+    store(entry);
   }
-  return entries;
 }
 
-std::optional<std::string> formatLine(const std::string& key, const std::string& value) {
-  std::string escapedKey = StringUtil::convertNSStringTo8859_1Key(key);
-  if (escapedKey.empty()) return std::nullopt;
-  if (startsOptionLine(key)) return escapedKey + optionRemainder(value) + "\n";
-  return escapedKey + "=" + StringUtil::convertNSStringTo8859_1Value(value) + "\n";
+bool isOptionKey(std::u16string_view key) { return key.substr(0, 2) == u"-X"; }
+
+std::string escapeKey(std::u16string_view text) { return escape(text, Position::Key); }
+
+std::string escapeValue(std::u16string_view text) { return escape(text, Position::Value); }
+
+std::optional<std::string> formatLine(std::u16string_view key, std::u16string_view value,
+                                      std::string_view separator) {
+  if (key.empty()) return std::nullopt;
+  std::string line = escapeKey(key);
+  line += isOptionKey(key) ? optionSeparator(separator, value) : "=";
+  line += escapeValue(value);
+  line += '\n';
+  return line;
 }
 
 }  // namespace support::properties_text

@@ -1,17 +1,14 @@
 // The escapes of Java properties files, counted in UTF-16 code units as Java counts them.
-//
-// In memory a key or value keeps the "\uXXXX" escapes of the file it was read from (the reader
-// does not decode them), so the writers put such an escape back as it stands; every other
-// backslash is the character itself and is doubled, or Java would take it for an escape.
+// The escaping itself is the properties writer's; a backslash is always doubled, because the
+// reader decodes every escape.
 #include <string_view>
 
+#include "installer/support/JavaPropertiesText.h"
 #include "installer/support/StringUtil.h"
 #include "installer/support/Utf16.h"
 
 namespace support::StringUtil {
 namespace {
-
-enum class Position { Key, Value };
 
 bool isHexDigit(char16_t unit) {
   return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'f') ||
@@ -24,70 +21,14 @@ unsigned hexValue(char16_t unit) {
   return unit - u'a' + 10;
 }
 
-// A backslash, "u" and four hexadecimal digits: an escape kept from a file.
-bool isKeptEscapeAt(std::u16string_view units, std::size_t i) {
-  if (i + 5 >= units.size() || units[i + 1] != u'u') return false;
-  for (std::size_t digit = i + 2; digit < i + 6; ++digit) {
-    if (!isHexDigit(units[digit])) return false;
-  }
-  return true;
-}
-
-// Index of the first space of the run of spaces that ends the text (size when none).
-std::size_t trailingSpacesStart(std::u16string_view units) {
-  std::size_t start = units.size();
-  while (start > 0 && units[start - 1] == u' ') --start;
-  return start;
-}
-
-// Java drops white space before a value and our reader trims both ends of a line, so a value's
-// spaces at the end are written as "\u0020" and a leading one as "\ "; inside they stay plain.
-void appendSpace(std::string& out, Position position, std::size_t i,
-                 std::size_t trailingStart) {
-  if (position == Position::Key) {
-    out += "\\ ";
-  } else if (i >= trailingStart) {
-    out += "\\u";
-    addHexDigitsToString(u' ', out);
-  } else if (i == 0) {
-    out += "\\ ";
-  } else {
-    out += ' ';
-  }
-}
-
-std::string escapeForFile(const std::string& text, Position position) {
-  std::u16string units = utf16::fromUtf8(text);
-  std::size_t trailingStart = trailingSpacesStart(units);
-  std::string out;
-  out.reserve(units.size() + units.size() / 2);
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char16_t unit = units[i];
-    if (unit == u'\\') {
-      out += isKeptEscapeAt(units, i) ? "\\" : "\\\\";
-    } else if (unit < 0x20 || unit > 0x7E) {
-      out += "\\u";
-      addHexDigitsToString(unit, out);
-    } else if (unit == u'#' || unit == u'!' || unit == u'=' || unit == u':') {
-      out += '\\';
-      out += static_cast<char>(unit);
-    } else if (unit == u' ') {
-      appendSpace(out, position, i, trailingStart);
-    } else {
-      out += static_cast<char>(unit);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string convertNSStringTo8859_1Key(const std::string& text) {
-  return escapeForFile(text, Position::Key);
+  return properties_text::escapeKey(utf16::fromUtf8(text));
 }
 
 std::string convertNSStringTo8859_1Value(const std::string& text) {
-  return escapeForFile(text, Position::Value);
+  return properties_text::escapeValue(utf16::fromUtf8(text));
 }
 
 void addHexDigitsToString(std::uint16_t codeUnit, std::string& text) {

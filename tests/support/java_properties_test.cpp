@@ -62,32 +62,40 @@ TEST(JavaPropertiesReader, ReadsTheLinesOfTheFile) {
   };
   const Case cases[] = {
       {"comment and blank line", "# comment\n\nrcp.data=/Users/x/workspace\n",
-       {{"", ""}, {"rcp.data", "/Users/x/workspace"}}},
+       {{"rcp.data", "/Users/x/workspace"}}},
       {"separators", "a=1\nb = 2\nc:3\nd 4\ne==5\nf\t6", {{"a", "1"}, {"b", "2"}, {"c", "3"},
-                                                            {"d", "4"}, {"e", "5"}, {"f", "6"}}},
+                                                            {"d", "4"}, {"e", "=5"}, {"f", "6"}}},
       {"separators after the value starts", "a=b=c :d", {{"a", "b=c :d"}}},
       {"line without separator", "nokey", {{"nokey", ""}}},
-      {"white space trimmed at both ends", " \t k = v \t\f", {{"k", "v"}}},
-      {"CRLF line ends", "a=1\r\nb=2\r\n", {{"a", "1"}, {"b", "2"}, {"", ""}}},
-      {"carriage returns only", "a=1\rb=2\r", {{"a", "1\rb=2"}}},
-      {"continuation", "a=b \\\n   c\n", {{"a", "b c"}, {"", ""}}},
-      {"continuation over a comment", "a=b \\\n# not here\nc", {{"a", "b c"}}},
-      {"continuation drops leading separators", "a=b \\\n = c", {{"a", "b c"}}},
-      {"continuation at the end is dropped", "x=1\na=b \\", {{"x", "1"}}},
-      {"backslash without space before it", "a=b\\", {{"a", "b\\"}}},
+      {"empty key", "=x\n:y", {{"", "y"}}},
+      {"leading white space goes, trailing stays", " \t\fk = v \t\f", {{"k", "v \t\f"}}},
+      {"NBSP and NEL are no white space", "\xa0k=v\x85\n", {{"\u00a0k", "v\u0085"}}},
+      {"UTF-8 bytes are ISO-8859-1 characters", "k=\xe6\x97\xa0", {{"k", "\u00e6\u0097\u00a0"}}},
+      {"line ends", "a=1\r\nb=2\rc=3\n\rd=4", {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}},
+      {"continuation", "a=b \\\n   c\n", {{"a", "b c"}}},
+      {"continuation without a space", "a=b\\\r\n\t c", {{"a", "bc"}}},
+      {"even backslashes continue nothing", "a=b\\\\\nc=d", {{"a", "b\\"}, {"c", "d"}}},
+      {"odd backslashes continue", "a=b\\\\\\\nc", {{"a", "b\\c"}}},
+      {"comment sign inside a continuation is text", "a=b \\\n# kept\nc",
+       {{"a", "b # kept"}, {"c", ""}}},
+      {"blank line ends a continuation", "a=b\\\n\nc=d", {{"a", "b"}, {"c", "d"}}},
+      {"continuation at the end of the file", "x=1\na=b \\", {{"x", "1"}, {"a", "b "}}},
+      {"control escapes", "k=\\t\\n\\r\\fend\\n", {{"k", "\t\n\r\fend\n"}}},
+      {"other escapes give the character", "k=\\q\\\"\\z\\#", {{"k", "q\"z#"}}},
       {"escaped separators", "path=C\\:\\\\Temp", {{"path", "C:\\Temp"}}},
       {"escaped separator in a key", "a\\=b=c", {{"a=b", "c"}}},
       {"escaped space in a key", "a\\ b c", {{"a b", "c"}}},
-      {"escaped leading space in a value", "k=\\ x", {{"k", " x"}}},
-      {"escaped backslash pairs", "k=x\\\\\\\\y", {{"k", "x\\\\y"}}},
-      {"other escapes kept", "k=C:\\temp\\u00e9\\x", {{"k", "C:\\temp\\u00e9\\x"}}},
-      {"option lines", "-Xmx256m\n-Xfoo bar\n-Dx=1", {{"-Xmx256m", ""}, {"-Xfoo", " bar"},
+      {"escaped spaces around a value", "k=\\ x\\ ", {{"k", " x "}}},
+      {"unicode escapes", "k=caf\\u00e9 \\u4E2D \\ud83d\\ude00", {{"k", "caf\u00e9 \u4e2d \U0001F600"}}},
+      {"workspace path", "rcp.data=/Users/j\\u00e9r\\u00f4me/workspace",
+       {{"rcp.data", "/Users/j\u00e9r\u00f4me/workspace"}}},
+      {"escaped backslash before u", "k=\\\\u0041", {{"k", "\\u0041"}}},
+      {"unicode escape cut short stays text", "k=\\u12 \\uzzzz", {{"k", "\\u12 \\uzzzz"}}},
+      {"option lines", "-Xmx256m\n-Xfoo bar\n-Dx=1", {{"-Xmx256m", ""}, {"-Xfoo", "bar"},
                                                      {"-Dx", "1"}}},
-      {"option line separators", "-Xa = b", {{"-Xa", " = b"}}},
       {"exclamation mark is no comment", "!x=1", {{"!x", "1"}}},
       {"later key wins", "a=1\na=2", {{"a", "2"}}},
       {"ISO-8859-1 bytes", "caf\xe9=\xfc\xa0x", {{"caf\u00e9", "\u00fc\u00a0x"}}},
-      {"NBSP and NEL trimmed", "\xa0k=v\x85", {{"k", "v"}}},
   };
   testing_support::TempDir dir;
   for (const Case& c : cases) {
@@ -111,13 +119,14 @@ TEST(JavaPropertiesWriter, EscapesForTheFile) {
       {"outside the BMP", "\U0001F600", "\U0001F600", "\\ud83d\\ude00=\\ud83d\\ude00\n"},
       {"control characters", "k", "\t\n\r", "k=\\u0009\\u000a\\u000d\n"},
       {"backslashes", "a\\b", "x\\y\\", "a\\\\b=x\\\\y\\\\\n"},
-      {"kept escape", "\\u00e9", "\\u00E9", "\\u00e9=\\u00E9\n"},
+      {"backslash before u", "\\u00e9", "\\u00E9", "\\\\u00e9=\\\\u00E9\n"},
+      {"line feed at the end", "k", "line\n", "k=line\\u000a\n"},
       {"backslash before u without escape", "k", "C:\\users\\u12", "k=C\\:\\\\users\\\\u12\n"},
       {"leading and trailing spaces", "k", "  in  ", "k=\\  in\\u0020\\u0020\n"},
       {"only spaces", "k", " ", "k=\\u0020\n"},
       {"empty value", "k", "", "k=\n"},
       {"option", "-Xmx256m", "", "-Xmx256m\n"},
-      {"option with its separator", "-Xfoo", " bar", "-Xfoo bar\n"},
+      {"option value with a leading space", "-Xfoo", " bar", "-Xfoo=\\ bar\n"},
       {"option value set by a caller", "-Xss", "1m", "-Xss=1m\n"},
       {"empty key not written", "", "x", ""},
   };
@@ -128,23 +137,43 @@ TEST(JavaPropertiesWriter, EscapesForTheFile) {
   }
 }
 
-// What the writer writes, the reader reads back, and writing that again changes nothing.
+// What the writer writes, the reader reads back as it was set, and writing that again changes
+// nothing.
 TEST(JavaPropertiesWriter, RewritingWhatWasReadKeepsTheFile) {
-  const Pairs callerSet = {
-      {"a b", " lead and inside "}, {"k#!", "=x:y#z!"}, {"caf\u00e9", "\U0001F600\t\u00e9"},
-      {"back\\slash", "C:\\users\\x\\"}, {"-Xmx512m", ""}, {"-Xfoo", " bar"},
-      {"empty", ""}, {"", "dropped"}};
+  Pairs callerSet = {
+      {"a b", " lead and inside "}, {"k#!", "=x:y#z!"}, {"caf\u00e9", "\U0001F600\t\u00e9\n"},
+      {"back\\slash", "C:\\users\\x\\"}, {"\\u0041", "\\u0041"}, {"-Xmx512m", ""},
+      {"-Xfoo", " bar"}, {"empty", ""}, {"", "dropped"}};
   testing_support::TempDir dir;
   std::string first = written(dir, callerSet);
   Pairs reread = pairsOf(JavaProperties(dir / "out.properties"));
-  EXPECT_EQ(reread.at("a b"), " lead and inside\\u0020");
-  EXPECT_EQ(reread.at("k#!"), "=x:y#z!");
-  EXPECT_EQ(reread.at("caf\\u00e9"), "\\ud83d\\ude00\\u0009\\u00e9");
-  EXPECT_EQ(reread.at("back\\slash"), "C:\\users\\x\\");
-  EXPECT_EQ(reread.at("-Xmx512m"), "");
-  EXPECT_EQ(reread.at("-Xfoo"), " bar");
-  EXPECT_EQ(reread.at(""), "");  // the empty line after the last line end
+  callerSet.erase("");
+  EXPECT_EQ(reread, callerSet);
   EXPECT_EQ(written(dir, reread), first);
+}
+
+// A file read, changed in one key and saved: the other entries come out as Java reads them,
+// option lines as they were read.
+TEST(JavaPropertiesWriter, SavesWhatWasReadAsJavaReadsIt) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"-Xmx256m\n-Xss 1m\n-Xfoo\f=\fbar\n", "-Xfoo = bar\n-Xmx256m\n-Xss 1m\n"},
+      {"!x=1\n", "\\!x=1\n"},
+      {"k=\\\\u0041\n", "k=\\\\u0041\n"},
+      {"k=line\\n\n", "k=line\\u000a\n"},
+      {"k=value \n", "k=value\\u0020\n"},
+      {"k=\xe6\x97\xa0\n", "k=\\u00e6\\u0097\\u00a0\n"},
+      {"k=\\ud800\n", "k=\\ud800\n"},
+      {"=x\n", ""},
+  };
+  testing_support::TempDir dir;
+  for (const auto& [file, saved] : cases) {
+    SCOPED_TRACE(file);
+    writeFile(dir / "in.properties", file);
+    JavaProperties properties(dir / "in.properties");
+    properties.setPropertyForKey("1", "z");
+    ASSERT_TRUE(properties.savePropertiesToFile());
+    EXPECT_EQ(readFile(dir / "in.properties"), saved + "z=1\n");
+  }
 }
 
 TEST(JavaPropertiesFile, BindsReadsAndSaves) {
@@ -160,7 +189,7 @@ TEST(JavaPropertiesFile, BindsReadsAndSaves) {
   EXPECT_TRUE(properties.setPropertyForKey("3", "b"));
   properties.removePropertyForKey("b");
   properties.removePropertyForKey("never there");
-  EXPECT_EQ(properties.propertyNames(), (std::vector<std::string>{"", "a"}));
+  EXPECT_EQ(properties.propertyNames(), (std::vector<std::string>{"a"}));
   ASSERT_TRUE(properties.savePropertiesToFile());
   EXPECT_EQ(readFile(dir / "rcp.properties"), "a=2\n");
 
@@ -174,6 +203,12 @@ TEST(JavaPropertiesFile, BindsReadsAndSaves) {
   EXPECT_FALSE(std::filesystem::exists(dir / "new.properties"));
   ASSERT_TRUE(missing.savePropertiesToFile());
   EXPECT_EQ(readFile(dir / "new.properties"), "");
+
+  // An escaped name in the file gives the folder's own UTF-8 name.
+  std::filesystem::create_directory(dir / "j\u00e9r\u00f4me");
+  writeFile(dir / "ws.properties", "rcp.data=" + dir.str() + "/j\\u00e9r\\u00f4me\n");
+  auto workspace = JavaProperties(dir / "ws.properties").getPropertyForKey("rcp.data");
+  EXPECT_TRUE(std::filesystem::is_directory(workspace.value_or("")));
 
   EXPECT_FALSE(JavaProperties().savePropertiesToFile());
   EXPECT_FALSE(JavaProperties(std::nullopt).file().has_value());
@@ -221,8 +256,7 @@ TEST(JavaPropertiesFile, MergeSetsTheOtherFileAndSaves) {
   writeFile(dir / "addon.ini", "shared=new\nadded=2\n\n");
   JavaProperties instance(dir / "instance.ini");
   instance.mergeWithJavaProperties(dir / "addon.ini");
-  EXPECT_EQ(pairsOf(instance),
-            (Pairs{{"", ""}, {"added", "2"}, {"keep", "1"}, {"shared", "new"}}));
+  EXPECT_EQ(pairsOf(instance), (Pairs{{"added", "2"}, {"keep", "1"}, {"shared", "new"}}));
   EXPECT_EQ(readFile(dir / "instance.ini"), "added=2\nkeep=1\nshared=new\n");
 
   writeFile(dir / "instance.ini", "untouched");
