@@ -21,8 +21,13 @@ JavaProperties::JavaProperties(const std::optional<std::string>& file) {
 // A missing or unreadable file leaves the set empty; a later save creates the file. Entries go
 // into the set as they are read, so a file of many repeated keys costs no more than its text.
 void JavaProperties::initDictionary() {
-  std::optional<std::string> bytes = readRegularFileBytes(*_file);
-  if (!bytes) return;
+  std::optional<std::string> bytes = readRegularFileBytes(*_file, kJavaPropertiesSizeCap);
+  if (!bytes) {
+    struct stat info {};
+    _fileTooLarge = ::lstat(_file->c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                    static_cast<std::size_t>(info.st_size) > kJavaPropertiesSizeCap;
+    return;
+  }
   properties_text::parse(*bytes, [this](properties_text::Entry& entry) {
     store(std::move(entry.key), std::move(entry.value), std::move(entry.separator));
   });
@@ -73,7 +78,7 @@ void JavaProperties::mergeWithJavaProperties(const std::string& path) {
 
 bool JavaProperties::savePropertiesToFile(const std::optional<std::string>& path) const {
   std::optional<std::string> target = path ? platform::expandTildeInPath(*path) : _file;
-  if (!target) return false;
+  if (!target || (_fileTooLarge && target == _file)) return false;
   std::string text;
   text.reserve(100);
   for (const auto& [key, value] : _dict) {

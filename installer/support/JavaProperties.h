@@ -7,12 +7,17 @@
 // Callers see UTF-8 texts: the file's escapes are decoded ("\u00e9" is "é"), so a path read
 // from a file names the folder it means. Inside, texts are UTF-16 code units, as Java holds
 // them: an entry nobody set is written back as Java read it, even a lone surrogate.
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace support {
+
+// Settings, link and customization files are a few kilobytes. A file of many short entries
+// takes some 30 times its size in memory, so larger files are refused rather than read.
+inline constexpr std::size_t kJavaPropertiesSizeCap = 1024 * 1024;
 
 class JavaProperties {
  public:
@@ -25,7 +30,8 @@ class JavaProperties {
   std::vector<std::string> propertyNames() const;
   std::vector<std::string> allProperties() const;
   void mergeWithJavaProperties(const std::string& path);
-  // None writes to the bound file. True when the file was written.
+  // None writes to the bound file. True when the file was written. A bound file that was too
+  // large to read is never replaced by what little was set since (false).
   bool savePropertiesToFile(const std::optional<std::string>& path = std::nullopt) const;
 
   const std::optional<std::string>& file() const { return _file; }
@@ -38,6 +44,7 @@ class JavaProperties {
   // The separators of option lines ("-Xss 1m") as read, so that they are written back so.
   std::map<std::u16string, std::string> _optionSeparators;
   std::optional<std::string> _file;
+  bool _fileTooLarge = false;
 };
 
 }  // namespace support

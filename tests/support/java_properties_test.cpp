@@ -224,6 +224,22 @@ TEST(JavaPropertiesFile, UnreadablePathsGiveAnEmptySet) {
   }
 }
 
+// A file up to the cap is read; a larger one is refused, and a save leaves it as it was.
+TEST(JavaPropertiesFile, SizeCap) {
+  testing_support::TempDir dir;
+  std::string atCap = "k=" + std::string(support::kJavaPropertiesSizeCap - 2, 'x');
+  writeFile(dir / "at.properties", atCap);
+  EXPECT_EQ(JavaProperties(dir / "at.properties").getPropertyForKey("k")->size(), atCap.size() - 2);
+
+  writeFile(dir / "over.properties", atCap + "\n");
+  JavaProperties over(dir / "over.properties");
+  EXPECT_TRUE(over.allProperties().empty());
+  over.setPropertyForKey("1", "a");
+  EXPECT_FALSE(over.savePropertiesToFile());
+  EXPECT_EQ(readFile(dir / "over.properties").size(), atCap.size() + 1);
+  EXPECT_TRUE(over.savePropertiesToFile(dir / "elsewhere.properties"));
+}
+
 TEST(JavaPropertiesFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
   testing_support::TempDir dir;
   JavaProperties properties;
