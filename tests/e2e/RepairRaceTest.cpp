@@ -86,6 +86,7 @@ TEST(RepairRaceTest, AFolderOfTheWorkspacePathSwappedForALinkNeverLeadsOutOfTheH
   int ready[2];
   ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
   const pid_t swapper = startSwapper(user, ready[1]);
+  ::close(ready[1]);  // a swapper that fails ends the read below
   ASSERT_GT(swapper, 0);
   char mark = 0;
   ASSERT_EQ(::read(ready[0], &mark, 1), 1) << "the swapper did not start";
@@ -97,7 +98,6 @@ TEST(RepairRaceTest, AFolderOfTheWorkspacePathSwappedForALinkNeverLeadsOutOfTheH
   ::kill(swapper, SIGKILL);
   ::waitpid(swapper, nullptr, 0);
   ::close(ready[0]);
-  ::close(ready[1]);
 
   EXPECT_EQ(completed, kRuns);
   EXPECT_TRUE(victim.intact());
