@@ -28,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::RootVictim;
 
-constexpr int kRuns = 300;
+constexpr int kRuns = 200;
 
 void writeFile(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
