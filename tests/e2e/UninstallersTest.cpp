@@ -107,6 +107,11 @@ class UninstallersTest : public ::testing::Test {
         .value_or(std::vector<std::vector<std::string>>{});
   }
 
+  static std::string sightings(const BuiltInstance& target) {
+    std::ifstream in(target.rcpHome.parent_path() / rcpsim::kResultSightingsName);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  }
+
   static std::optional<PlistValue> plist(const fs::path& path) {
     return platform::PropertyListFile::read(path.string());
   }
@@ -143,6 +148,7 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
   EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", location, "a.b"}, &result), 0);
 
   EXPECT_THAT(journal(target), ElementsAre(kUpdateRun, kUpdateRun)) << "no cleanup run";
+  EXPECT_EQ(sightings(target), "0\n1\n") << "deleted before the pair of runs only";
   EXPECT_FALSE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin));
   EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
   EXPECT_FALSE(fs::exists(target.rcpHome.parent_path() / ".provisioning_rc"));
@@ -285,6 +291,7 @@ TEST_F(UninstallersTest, HotfixRollbackThroughEachEntryPoint) {
     EXPECT_EQ(call(kHotfixLibrary, c.entry, args, &result), 0);
     EXPECT_THAT(result.standardOutput, HasSubstr("The provisioning operations have completed successfully.\n"));
     EXPECT_THAT(journal(target), ElementsAre(kUpdateRun, kUpdateRun, kCleanupRun));
+    EXPECT_EQ(sightings(target), "0\n1\n0\n") << "deleted before the pair of runs and before the cleanup";
     EXPECT_FALSE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin));
     EXPECT_FALSE(fs::exists(target.rcpHome / "deploy" / c.manifest));
     std::optional<PlistValue> info = plist(target.rcpHome / "installInfo.plist");

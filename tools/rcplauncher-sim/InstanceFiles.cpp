@@ -59,4 +59,9 @@ bool appendJournalLine(const std::string& path, const std::vector<std::string>& 
   return fd.valid() && writeAll(fd.get(), formatJournalLine(arguments));
 }
 
+bool appendResultSighting(const std::string& path, bool resultFileWasThere) {
+  platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+  return fd.valid() && writeAll(fd.get(), resultFileWasThere ? "1\n" : "0\n");
+}
+
 }  // namespace rcpsim

@@ -19,5 +19,7 @@ std::optional<int> readResultCode(const std::string& path);
 
 // Appends one journal line with a single write. False on failure.
 bool appendJournalLine(const std::string& path, const std::vector<std::string>& arguments);
+// Appends "1" or "0" and a line feed (see kResultSightingsName in Journal.h).
+bool appendResultSighting(const std::string& path, bool resultFileWasThere);
 
 }  // namespace rcpsim

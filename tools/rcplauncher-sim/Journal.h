@@ -25,6 +25,12 @@ namespace rcpsim {
 
 inline constexpr const char* kJournalName = ".rcplauncher_journal";
 
+// Beside the journal, ".rcplauncher_saw_result" gets one line per invocation, in the same order:
+// "1" when a result file ".provisioning_rc" was there as the run started, else "0". Callers
+// delete the result file before a run whose result they read, so a "1" there shows a result
+// they could have mistaken for that run's.
+inline constexpr const char* kResultSightingsName = ".rcplauncher_saw_result";
+
 inline std::string formatJournalLine(const std::vector<std::string>& arguments) {
   std::string line = std::to_string(arguments.size());
   for (const std::string& argument : arguments) {

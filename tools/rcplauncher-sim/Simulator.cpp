@@ -95,6 +95,11 @@ std::optional<std::string> locateRcpHome(const char* argv0) {
 
 int runLauncher(const std::string& pathToRcphome, const std::vector<std::string>& arguments) {
   Instance instance{pathToRcphome, fs::path(pathToRcphome).parent_path()};
+  std::error_code error;
+  const bool sawResult = fs::symlink_status(instance.parent / kResultFileName, error).type() != fs::file_type::not_found;
+  if (!appendResultSighting((instance.parent / kResultSightingsName).string(), sawResult)) {
+    complain("cannot append to the result sightings in " + instance.parent.string());
+  }
   if (!appendJournalLine((instance.parent / kJournalName).string(), arguments)) {
     complain("cannot append to the journal in " + instance.parent.string());
   }

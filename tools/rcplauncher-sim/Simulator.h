@@ -3,7 +3,8 @@
 // installer programs rely on, for real, on that instance:
 //   - the rcp home is the folder that holds the launcher (from argv[0], else /proc/self/exe);
 //     the working folder is the caller's and is not used;
-//   - every invocation is appended to the journal (Journal.h) beside the rcp home;
+//   - every invocation is appended to the journal (Journal.h) beside the rcp home, and whether a
+//     result file was there as it started to ".rcplauncher_saw_result";
 //   - only the argument lists of ArgumentLists.h are accepted; any other list, or a steering
 //     variable it does not understand (SimOptions.h), is refused with a line on standard error
 //     and result code 13, whatever the steering variables ask for;
