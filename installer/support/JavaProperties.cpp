@@ -83,7 +83,8 @@ bool JavaProperties::savePropertiesToFile(const std::optional<std::string>& path
   text.reserve(100);
   for (const auto& [key, value] : _dict) {
     auto separator = _optionSeparators.find(key);
-    std::string_view read = separator == _optionSeparators.end() ? "" : separator->second;
+    std::string_view read;
+    if (separator != _optionSeparators.end()) read = separator->second;
     if (std::optional<std::string> line = properties_text::formatLine(key, value, read)) {
       text += *line;
     }
