@@ -188,33 +188,4 @@ bool binaryPlistIsSafeForLibplist(std::string_view bytes) {
   return depth && *depth <= kMaxPlistNesting;
 }
 
-bool xmlPlistIsSafeForLibplist(std::string_view text) {
-  int depth = 0;
-  size_t at = 0;
-  // Markup that holds no elements is skipped whole; anything odd only makes the count larger.
-  auto skipTo = [&](std::string_view end) {
-    const size_t found = text.find(end, at);
-    at = found == std::string_view::npos ? text.size() : found + end.size();
-  };
-  while ((at = text.find('<', at)) != std::string_view::npos) {
-    const std::string_view rest = text.substr(at);
-    if (rest.starts_with("<!--")) {
-      skipTo("-->");
-    } else if (rest.starts_with("<![CDATA[")) {
-      skipTo("]]>");
-    } else if (rest.starts_with("<?") || rest.starts_with("<!")) {
-      skipTo(">");
-    } else if (rest.starts_with("</")) {
-      if (depth > 0) --depth;
-      skipTo(">");
-    } else {
-      const size_t end = text.find('>', at);
-      if (end == std::string_view::npos) break;
-      if (text[end - 1] != '/' && ++depth > kMaxPlistNesting + 1) return false;
-      at = end + 1;
-    }
-  }
-  return true;
-}
-
 }  // namespace platform

@@ -4,7 +4,6 @@
 //   - its binary reader aborts (a failed assert) on a dictionary key decoded from UTF-16 that
 //     holds a NUL character, and recurses once per nesting level (a deep file overflows the
 //     stack);
-//   - its XML reader copes with any depth, but plist_free then recurses once per level.
 // Nothing deeper than kMaxPlistNesting levels is passed on; records of this system are a
 // handful of levels deep.
 #include <string_view>
@@ -17,9 +16,5 @@ inline constexpr int kMaxPlistNesting = 512;
 // nested deeper than kMaxPlistNesting, or a container that holds itself. Other structural
 // damage is left for libplist to refuse.
 bool binaryPlistIsSafeForLibplist(std::string_view bytes);
-
-// False when elements of the XML text nest deeper than kMaxPlistNesting (plus the "plist"
-// element).
-bool xmlPlistIsSafeForLibplist(std::string_view text);
 
 }  // namespace platform

@@ -1,11 +1,12 @@
 #pragma once
-// Ownership of libplist nodes and the conversion between them and PlistValue.
+// Ownership of libplist nodes, and the value of a tree libplist read from the binary form.
 #include <plist/plist.h>
 
 #include <memory>
 #include <optional>
 #include <type_traits>
 
+#include "platform/BinaryPlistObjects.h"
 #include "platform/PlistValue.h"
 
 namespace platform {
@@ -16,15 +17,14 @@ struct PlistFree {
 // Owns one libplist root node (and with it every node below).
 using PlistHandle = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
 
-// A libplist tree for the value; null when libplist cannot carry it: a text with a NUL byte,
-// invalid UTF-8 or a control character that XML forbids, or a date outside the seconds
-// libplist 2.2 keeps (a 32-bit count from 2001, about 1933 to 2069). Dates keep whole seconds
-// (rounded down), as the XML form writes them.
-PlistHandle toPlistNode(const PlistValue& value);
-
-// The value of a libplist node; none for node types a property list does not hold (a bare
-// key, no type). Identifiers of keyed archives (UID) become integers; unsigned integers above
-// the signed range wrap, as libplist hands them over.
-std::optional<PlistValue> fromPlistNode(plist_t node);
+// The value of the tree libplist 2.2 read from the objects' bytes, walked together with the
+// objects it came from. libplist gives the structure; the leaves it hands over inexactly are
+// taken from the file: integers (it wraps 2^63 .. 2^64-1 to negative and drops the upper half of
+// a 16-byte one), dates (it keeps 32-bit seconds, about 1933 to 2069), texts and keys (it cuts
+// at a NUL and makes a lone surrogate ""). None where the two disagree, for what PlistValue
+// cannot hold (null, UID, sets, a key that is no text) and for anything other readers refuse
+// (an ASCII text with bytes above 127, a real of other than 4 or 8 bytes, a date outside the
+// years 1 to 9999).
+std::optional<PlistValue> fromBinaryPlistNode(plist_t node, const BinaryPlistObjects& objects);
 
 }  // namespace platform

@@ -1,22 +1,23 @@
 #pragma once
 // Reading and writing property lists.
-// Reading accepts the XML and binary forms (libplist) and the older text form (our own parser,
-// since libplist 2.2 does not read it). Writing produces the platform's standard XML form
-// (XML declaration, the plist document type, a "plist" root element, one tab per level,
-// dictionary keys sorted) and replaces the file atomically (AtomicFile.h).
+// Reading accepts the XML form (libxml2, XmlPlistReader.h), the binary form (libplist, guarded:
+// PlistHandle.h, LibplistInputCheck.h) and the older text form (our own parser, since libplist
+// 2.2 does not read it). Writing produces the platform's standard XML form (XmlPlistWriter.h)
+// and replaces the file atomically (AtomicFile.h).
 //
-// What the forms carry:
-//   - "bplist00" starts the binary form; text starting with "<" (after an optional UTF-8 byte
-//     order mark and white space) is XML; anything else is the older text form.
-//   - An XML document must end with "</plist>": libplist 2.2 would accept one cut off after
-//     its root value. Otherwise libplist's leniency stays (an unparsable <integer> reads as 0).
-//   - Dates are written to the whole second (rounded down), in UTC, and only within the
-//     32-bit second count libplist 2.2 keeps (about 1933 to 2069).
-//   - Texts and keys must be valid UTF-8 of characters XML allows (no NUL, no control
-//     characters other than tab, newline and carriage return).
+// Every value read is the value other property-list readers see, or the file is refused; every
+// value written reads back unchanged, or nothing is written:
+//   - "bplist00" starts the binary form; text starting with "<" (after an optional byte order
+//     mark and white space) is XML; anything else is the older text form.
+//   - Integers cover -2^63 .. 2^64-1; dates the years 1 to 9999, written to the whole second
+//     (a date with a fraction of a second is not written); reals keep every bit (-0.0, NaN).
+//   - Texts and keys keep every character, NUL included when read from the binary form; the XML
+//     form carries only valid UTF-8 of characters XML allows (no NUL, no control characters
+//     other than tab, line feed and carriage return).
 //   - Nesting deeper than 512 levels is refused both ways (see LibplistInputCheck.h).
 //   A value outside these limits is not written at all: toXml gives an empty text and write()
 //   gives std::errc::invalid_argument, leaving the file untouched.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,11 +29,25 @@ namespace platform {
 
 namespace PropertyListFile {
 
+// Larger files are no property list this system reads.
+inline constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+// Whether read() goes through a symbolic link at the path.
+enum class Links {
+  // The path itself must be a regular file of one link: a link planted in a folder an ordinary
+  // user can write must not make a root program read a file it points at.
+  Refuse,
+  // A program running as the user reading the user's own files (the Mac file-association
+  // library) opens through links as any program of the user would.
+  Follow,
+};
+
 // Parses bytes in any of the three forms; none when they are no property list.
 std::optional<PlistValue> parse(std::string_view bytes);
 
-// Reads and parses a file; none when it cannot be read or is no property list.
-std::optional<PlistValue> read(const std::string& path);
+// Reads and parses a file; none when it cannot be read, is no regular file, is larger than
+// kMaxFileBytes, is a link or has more than one link (Links::Refuse), or is no property list.
+std::optional<PlistValue> read(const std::string& path, Links links = Links::Refuse);
 
 // The value in the XML form.
 std::string toXml(const PlistValue& value);
