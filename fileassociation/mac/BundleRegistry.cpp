@@ -22,7 +22,7 @@ struct FreeDeleter {
 std::optional<std::string> bundleIdentifier(const std::string& bundle) {
   std::string infoPath = bundle;
   infoPath += kInfoPlistSuffix;
-  std::optional<platform::PlistValue> info = platform::PropertyListFile::read(infoPath);
+  std::optional<platform::PlistValue> info = platform::PropertyListFile::read(infoPath, platform::PropertyListFile::Links::Follow);
   if (!info || info->asDictionary() == nullptr) return std::nullopt;
   auto identifier = info->asDictionary()->find(std::string(kCFBundleIdentifierKey));
   if (identifier == info->asDictionary()->end()) return std::nullopt;

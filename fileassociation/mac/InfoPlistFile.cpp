@@ -48,7 +48,7 @@ std::int32_t getURL(std::string_view bundlePath, std::optional<FileUrl>& url) {
 }
 
 std::int32_t readInfoFile(const FileUrl& url, std::optional<platform::PlistValue>& plist) {
-  plist = platform::PropertyListFile::read(url.path());
+  plist = platform::PropertyListFile::read(url.path(), platform::PropertyListFile::Links::Follow);
   return plist ? noErr : coreFoundationUnknownErr;
 }
 

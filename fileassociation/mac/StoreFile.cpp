@@ -21,7 +21,7 @@ std::string launchServicesPath(std::string_view fileName) {
 std::optional<platform::PlistDictionary> load(const std::string& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 && errno == ENOENT) return platform::PlistDictionary{};
-  std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path);
+  std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path, platform::PropertyListFile::Links::Follow);
   if (!root || root->asDictionary() == nullptr) return std::nullopt;
   return std::move(*root->asDictionary());
 }

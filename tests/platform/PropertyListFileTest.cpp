@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <bit>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 #include "common/TempDir.h"
@@ -106,10 +108,11 @@ TEST(PropertyListFileTest, ReadsTheOlderTextForm) {
 TEST(PropertyListFileTest, EveryTypeRoundTripsThroughXml) {
   const PlistValue values[] = {
       "", "plain", "a<b & c > d ]]> \"'", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "tab\tnew\nline\r",
-      0, -1, INT64_MIN, INT64_MAX,
-      0.1, -2.5, 1e300, 3.0, -0.0,
+      0, -1, INT64_MIN, INT64_MAX, std::uint64_t{1} << 63, UINT64_MAX,
+      0.1, -2.5, 1e300, 3.0, -0.0, 5e-324, HUGE_VAL, -HUGE_VAL, std::nan(""),
       true, false,
       PlistDate{0}, PlistDate{-86400.0 * 365}, PlistDate{1e9}, dateOf(2069, 1, 1, 0, 0, 0),
+      dateOf(1900, 1, 1, 0, 0, 0), dateOf(1, 1, 1, 0, 0, 0), dateOf(9999, 12, 31, 23, 59, 59),
       PlistData{}, allBytes(),
       PlistArray{}, PlistArray{PlistArray{PlistArray{"deep"}}, 1, "two"},
       PlistDictionary{}, PlistDictionary{{"", "empty key"}, {"<&>", PlistDictionary{}}},
@@ -292,6 +295,8 @@ TEST(PropertyListFileTest, RefusesValuesTheXmlFormCannotCarry) {
       PlistDictionary{{"key \x02", "v"}},
       PlistDate{1e12},
       PlistArray{PlistDate{-1e12}},
+      PlistDate{0.5},  // XML dates carry whole seconds
+      "lone surrogate \xED\xB0\x80",
   };
   for (const PlistValue& value : values) {
     EXPECT_EQ("", PropertyListFile::toXml(value));
@@ -301,13 +306,91 @@ TEST(PropertyListFileTest, RefusesValuesTheXmlFormCannotCarry) {
   EXPECT_EQ(std::vector<std::string>{"record.plist"}, testing_support::folderEntries(dir.str()));
 }
 
-TEST(PropertyListFileTest, ReadsOnlyRegularFiles) {
+// Root programs read records in folders ordinary users can write: a link there must not make
+// them read another file. The Mac library, reading the user's own files as the user, may follow.
+TEST(PropertyListFileTest, ReadsOnlyRegularFilesOfOneLink) {
   TempDir dir;
+  ASSERT_FALSE(PropertyListFile::write(dir / "record.plist", PlistDictionary{{"k", "v"}}));
   ASSERT_EQ(0, ::mkfifo((dir / "fifo").c_str(), 0644));
   ASSERT_EQ(0, ::mkdir((dir / "folder").c_str(), 0755));
-  for (const char* name : {"missing", "fifo", "folder"}) {
+  ASSERT_EQ(0, ::symlink("record.plist", (dir / "symlink").c_str()));
+  writeWholeFile(dir / "big.plist", "<plist><string>" +
+                                        std::string(PropertyListFile::kMaxFileBytes, 'x') +
+                                        "</string></plist>");
+  for (const char* name : {"missing", "fifo", "folder", "symlink", "big.plist"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(std::nullopt, PropertyListFile::read(dir / name));
+  }
+  EXPECT_TRUE(PropertyListFile::read(dir / "record.plist"));
+  EXPECT_TRUE(PropertyListFile::read(dir / "symlink", PropertyListFile::Links::Follow));
+  ASSERT_EQ(0, ::link((dir / "record.plist").c_str(), (dir / "hardlink").c_str()));
+  EXPECT_EQ(std::nullopt, PropertyListFile::read(dir / "record.plist"));
+  EXPECT_TRUE(PropertyListFile::read(dir / "hardlink", PropertyListFile::Links::Follow));
+}
+
+// One object in the binary form, as the whole file.
+std::string binaryOf(const std::string& object) {
+  std::string bytes = "bplist00" + object;
+  bytes += static_cast<char>(8);  // offset table: the object at 8
+  const std::string trailer = std::string(6, '\0') + "\x01\x01" + std::string(7, '\0') + "\x01" +
+                              std::string(8, '\0') + std::string(7, '\0') +
+                              static_cast<char>(8 + object.size());
+  return bytes + trailer;
+}
+
+std::string bigEndianDouble(double value) {
+  std::string bytes;
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  for (int shift = 56; shift >= 0; shift -= 8) bytes += static_cast<char>(bits >> shift);
+  return bytes;
+}
+
+std::string xmlOf(const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; }
+
+// Values as other readers of property lists read them, or refused; never something else.
+TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {
+  using namespace std::string_literals;
+  const std::string utf16 = "\xFF\xFE<\0p\0l\0i\0s\0t\0>\0<\0s\0t\0r\0i\0n\0g\0>\0\xAC\x20<\0/\0"
+                            "s\0t\0r\0i\0n\0g\0>\0<\0/\0p\0l\0i\0s\0t\0>\0"s;
+  const struct {
+    std::string input;
+    std::optional<PlistValue> expected;
+  } rows[] = {
+      {xmlOf("<integer>18446744073709551615</integer>"), PlistValue(UINT64_MAX)},
+      {xmlOf("<integer>9223372036854775852</integer>"), PlistValue(std::uint64_t{9223372036854775852u})},
+      {xmlOf("<integer>-9223372036854775808</integer>"), PlistValue(INT64_MIN)},
+      {xmlOf("<integer>18446744073709551616</integer>"), std::nullopt},
+      {xmlOf("<integer>-9223372036854775809</integer>"), std::nullopt},
+      {xmlOf("<integer>0123</integer>"), PlistValue(123)},
+      {xmlOf("<integer>0x1F</integer>"), PlistValue(31)},
+      {xmlOf("<integer></integer>"), std::nullopt},
+      {xmlOf("<real>-0.0</real>"), PlistValue(-0.0)},
+      {xmlOf("<real>0x1p3</real>"), std::nullopt},
+      {xmlOf("<date>1900-01-01T00:00:00Z</date>"), PlistValue(dateOf(1900, 1, 1, 0, 0, 0))},
+      {xmlOf("<date>2001-02-29T00:00:00Z</date>"), std::nullopt},
+      {xmlOf("<string>a\r\nb\rc&#13;</string>"), PlistValue("a\nb\nc\r")},
+      {utf16, PlistValue("\xE2\x82\xAC")},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + xmlOf("<string>\xE9</string>"),
+       PlistValue("\xC3\xA9")},
+      {xmlOf("<dict/>") + "\n<!-- kept by hand -->\n<?editor x?>\n", PlistValue(PlistDictionary{})},
+      {xmlOf("<dict/>") + "text", std::nullopt},
+      {"<!DOCTYPE plist [<!ENTITY e \"x\">]>" + xmlOf("<string>&e;</string>"), std::nullopt},
+      {binaryOf("\x14" + std::string(8, '\0') + "\x80" + std::string(6, '\0') + "\x2C"),
+       PlistValue(std::uint64_t{9223372036854775852u})},
+      {binaryOf("\x14" + std::string(15, '\xFF') + "\xFE"), std::nullopt},
+      {binaryOf("\x13" + std::string(8, '\xFF')), PlistValue(-1)},
+      {binaryOf(std::string("\x53" "a\0b", 4)), PlistValue(std::string("a\0b", 3))},
+      {binaryOf("\x61\xD8\x00"), std::nullopt},  // a lone surrogate
+      {binaryOf("\x52\xC3\xA9"), std::nullopt},  // no ASCII
+      {binaryOf("\x33" + bigEndianDouble(1e10)), PlistValue(PlistDate{1e10})},
+      {binaryOf("\x33" + bigEndianDouble(1e20)), std::nullopt},
+      {binaryOf("\x23" + bigEndianDouble(-0.0)), PlistValue(-0.0)},
+      {binaryOf("\x21\x3C\x00"), std::nullopt},  // a 2-byte real
+      {binaryOf("\x81\x00\x05"), std::nullopt},  // a keyed-archive UID
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input);
+    EXPECT_EQ(row.expected, PropertyListFile::parse(row.input));
   }
 }
 
