@@ -5,6 +5,7 @@
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
+#include "installer/support/PackageReader.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/SystemLog.h"
@@ -87,13 +88,15 @@ bool Addon::shouldRecordInRegistry() const {
 bool Addon::copyAddonInstallManifest() const {
   std::optional<std::string> manifest = property(kKeyInstallManifest);
   if (!pathExists(manifest)) return false;
-  return _service.copyUpdateManifestReplaceInstallerRootWith(*manifest, _pathToInstallPackage);
+  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
+  return _service.copyUpdateManifestReplaceInstallerRootWith(*manifest, _pathToInstallPackage, &reader);
 }
 
 bool Addon::copyAddonUninstallManifest() const {
   std::optional<std::string> manifest = property(kKeyUninstallManifest);
   if (!pathExists(manifest)) return false;
-  return _service.copyManifest(*manifest);
+  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
+  return _service.copyManifest(*manifest, &reader);
 }
 
 void Addon::backupInstallManifest() const { _service.backupInstallManifest(); }
@@ -109,15 +112,18 @@ bool Addon::updateProvisionManifestVersion() const {
 
 void Addon::mergePluginCustomization() const {
   std::optional<std::string> customization = property(kKeyPluginCustomization);
-  if (pathExists(customization)) _service.mergePluginCustomizationWithRcphome(customization);
+  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
+  if (pathExists(customization)) _service.mergePluginCustomizationWithRcphome(customization, &reader);
 }
 
 void Addon::copyKeyStores() const {
-  if (std::optional<std::string> folder = property(kKeyKeystore)) _service.copyKeyStores(*folder);
+  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
+  if (std::optional<std::string> folder = property(kKeyKeystore)) _service.copyKeyStores(*folder, &reader);
 }
 
 void Addon::copyExtras() const {
-  if (std::optional<std::string> folder = property(kKeyExtras)) _service.copyExtras(*folder);
+  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
+  if (std::optional<std::string> folder = property(kKeyExtras)) _service.copyExtras(*folder, &reader);
 }
 
 }  // namespace addon

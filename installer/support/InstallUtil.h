@@ -8,6 +8,10 @@
 #include "platform/PlistValue.h"
 #include "platform/UniqueFd.h"
 
+namespace support {
+class PackageReader;
+}
+
 namespace support::InstallUtil {
 
 // ---- Path, process and package checks ----
@@ -48,6 +52,10 @@ void startProvisionWithArgs(const std::string& commandLine);
 // replace entries of the same name, folders are merged, other target entries stay. Nothing is
 // written through a link in the target, and a folder met again through a link loop is skipped.
 void copyFolderFromTo(const std::string& source, const std::string& target);
+// The same from an open source folder; with a reader, only what that user could read is taken
+// (see TreeCopier.h).
+void copyOpenFolderTo(platform::UniqueFd source, const std::string& target,
+                      const PackageReader* reader);
 
 // ---- Error channel and trace output ----
 void initInternalPasteboard(bool reset);

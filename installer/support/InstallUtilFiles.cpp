@@ -114,9 +114,13 @@ void startProvisionWithArgs(const std::string& commandLine) {
 
 void copyFolderFromTo(const std::string& source, const std::string& target) {
   if (source.empty() || target.empty()) return;
-  platform::UniqueFd from(::open(source.c_str(), kOpenFolderFlags));
-  if (!from.valid()) return;
-  TreeCopier copier;
+  copyOpenFolderTo(platform::UniqueFd(::open(source.c_str(), kOpenFolderFlags)), target, nullptr);
+}
+
+void copyOpenFolderTo(platform::UniqueFd from, const std::string& target,
+                      const PackageReader* reader) {
+  if (!from.valid() || target.empty()) return;
+  TreeCopier copier(reader);
   std::string name = path_text::lastPathComponent(target);
   if (name == "/") {
     copier.mergeInto(std::move(from), platform::UniqueFd(::open("/", kOpenFolderFlags)));

@@ -4,7 +4,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "installer/support/CopyTemporaries.h"
 #include "platform/AtomicFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDatabase.h"
@@ -60,22 +60,6 @@ std::optional<std::vector<std::string>> entriesAt(int dirFd) {
   return names;
 }
 
-std::string randomSuffix() {
-  unsigned char bytes[6] = {};
-  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    static unsigned counter = 0;
-    const unsigned value = static_cast<unsigned>(::getpid()) * 7919u + ++counter;
-    for (unsigned i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(value >> (i * 5));
-  }
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : bytes) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0xf];
-  }
-  return text;
-}
-
 std::error_code writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
@@ -102,20 +86,12 @@ std::error_code copyContents(int from, int to) {
   }
 }
 
-// A temporary name in a folder, removed again when it goes out of scope.
+// A temporary name in a folder (see CopyTemporaries.h), removed again unless it was renamed.
 class TempEntry {
  public:
   TempEntry(int dirFd, const std::string& forName) : dirFd_(dirFd) {
-    for (int attempt = 0; attempt < 100 && !fd_.valid(); ++attempt) {
-      name_ = "." + forName.substr(0, 200) + ".copy-" + randomSuffix();
-      fd_.reset(::openat(dirFd, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                         0600));
-      if (!fd_.valid() && errno != EEXIST) break;
-    }
-    if (!fd_.valid()) {
-      error_ = lastError();
-      name_.clear();
-    }
+    fd_ = createCopyTemporary(dirFd, forName, name_);
+    if (!fd_.valid()) error_ = lastError();
   }
   ~TempEntry() {
     if (!name_.empty()) ::unlinkat(dirFd_, name_.c_str(), 0);
@@ -125,7 +101,12 @@ class TempEntry {
 
   std::error_code error() const { return error_; }
   UniqueFd& fd() { return fd_; }
-  const std::string& name() const { return name_; }
+  // Gives the temporary its final name, which must not exist yet.
+  std::error_code renameTo(const std::string& finalName) {
+    const bool renamed = renameCopyTemporaryNoReplace(dirFd_, name_, finalName.c_str());
+    name_.clear();  // renamed, or removed by the failed rename
+    return renamed ? std::error_code() : lastError();
+  }
 
  private:
   int dirFd_;
@@ -134,24 +115,30 @@ class TempEntry {
   std::error_code error_;
 };
 
-// The new file is written under a temporary name and then hard-linked to its name, which fails
-// when that name exists: the target appears whole or not at all and is never overwritten.
+// A file whose contents and mode are taken from an open regular file of one link.
+std::error_code copyOpenFileAt(int source, int dstDir, const std::string& dstName) {
+  struct stat status {};
+  if (::fstat(source, &status) != 0) return lastError();
+  if (!S_ISREG(status.st_mode)) return errorOf(std::errc::operation_not_supported);
+  // A hard link may name a file the instance's owner must not read.
+  if (status.st_nlink != 1) return errorOf(std::errc::too_many_links);
+
+  TempEntry temp(dstDir, dstName);
+  if (temp.error()) return temp.error();
+  if (auto error = copyContents(source, temp.fd().get())) return error;
+  if (::fchmod(temp.fd().get(), status.st_mode & 0777) != 0) return lastError();
+  if (::fsync(temp.fd().get()) != 0) return lastError();
+  if (::close(temp.fd().release()) != 0) return lastError();
+  return temp.renameTo(dstName);
+}
+
+// The new file is written under a temporary name and then renamed to its name without
+// replacing anything: the target appears whole or not at all and is never overwritten.
 std::error_code copyFileAt(int srcDir, const std::string& srcName, int dstDir,
                            const std::string& dstName) {
   UniqueFd source(::openat(srcDir, srcName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!source.valid()) return lastError();
-  struct stat status {};
-  if (::fstat(source.get(), &status) != 0) return lastError();
-  if (!S_ISREG(status.st_mode)) return errorOf(std::errc::operation_not_supported);
-
-  TempEntry temp(dstDir, dstName);
-  if (temp.error()) return temp.error();
-  if (auto error = copyContents(source.get(), temp.fd().get())) return error;
-  if (::fchmod(temp.fd().get(), status.st_mode & 0777) != 0) return lastError();
-  if (::fsync(temp.fd().get()) != 0) return lastError();
-  if (::close(temp.fd().release()) != 0) return lastError();
-  if (::linkat(dstDir, temp.name().c_str(), dstDir, dstName.c_str(), 0) != 0) return lastError();
-  return {};
+  return copyOpenFileAt(source.get(), dstDir, dstName);
 }
 
 std::error_code copyLinkAt(int srcDir, const std::string& srcName, int dstDir,
@@ -232,9 +219,9 @@ std::error_code removeAt(int dirFd, const std::string& name) {
 
 // The folder that holds a path, opened without following a link at its last component.
 UniqueFd openParentFolder(const std::string& path) {
-  std::string parent = deletingLastPathComponent(path);
-  if (parent.empty()) parent = ".";
-  return openFolderAt(AT_FDCWD, parent);
+  const std::string parent = deletingLastPathComponent(path);
+  return UniqueFd(::openat(AT_FDCWD, parent.empty() ? "." : parent.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 std::optional<gid_t> groupId(const std::string& name) {
@@ -330,6 +317,13 @@ std::vector<std::string> folderEntries(const std::string& path) {
   return entriesAt(folder.get()).value_or(std::vector<std::string>{});
 }
 
+std::vector<std::string> folderEntriesOf(int folderFd) {
+  // A fresh open of the folder: reading must not move the offset of the caller's descriptor.
+  UniqueFd own(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!own.valid()) return {};
+  return entriesAt(own.get()).value_or(std::vector<std::string>{});
+}
+
 // ---- Copy and delete ----
 
 std::error_code copyItemNoOverwrite(const std::string& source, const std::string& target) {
@@ -337,8 +331,20 @@ std::error_code copyItemNoOverwrite(const std::string& source, const std::string
   if (!isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
   UniqueFd folder = openParentFolder(target);
   if (!folder.valid()) return lastError();
+  removeCopyTemporaries(folder.get());  // left by killed runs
   if (auto error = copyAt(AT_FDCWD, source, folder.get(), name)) return error;
   ::fsync(folder.get());  // the new name survives a crash; some file systems refuse this
+  return {};
+}
+
+std::error_code copyOpenFileNoOverwrite(int source, const std::string& target) {
+  const std::string name = lastPathComponent(target);
+  if (!isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
+  UniqueFd folder = openParentFolder(target);
+  if (!folder.valid()) return lastError();
+  removeCopyTemporaries(folder.get());
+  if (auto error = copyOpenFileAt(source, folder.get(), name)) return error;
+  ::fsync(folder.get());
   return {};
 }
 

@@ -34,13 +34,19 @@ bool existsNoFollow(const std::string& path);
 bool isRealDirectory(const std::string& path);
 // Entry names of a folder (without "." and ".."), sorted; empty when it cannot be read.
 std::vector<std::string> folderEntries(const std::string& path);
+// The same for an open folder.
+std::vector<std::string> folderEntriesOf(int folderFd);
 
 // ---- Copy and delete ----
 // Copies a file, a link (as a link, never its target) or a whole folder tree to a target that
 // must not exist yet (EEXIST otherwise, also for a dangling link). A file appears at the target
-// complete or not at all; a failed folder copy removes what it made. Modes are carried over
-// without set-id bits; owners are not.
+// complete or not at all: it is written under a temporary name (CopyTemporaries.h) that is
+// renamed into place; temporaries that killed runs left in the target's folder are removed
+// first. A file with more than one link is not copied (EMLINK). A failed folder copy removes
+// what it made. Modes are carried over without set-id bits; owners are not.
 std::error_code copyItemNoOverwrite(const std::string& source, const std::string& target);
+// The same for an open regular file (of one link), copied from its current offset.
+std::error_code copyOpenFileNoOverwrite(int source, const std::string& target);
 
 // Removes a file, a link itself or a whole folder tree whose links are removed, never
 // followed. A missing path is no error.

@@ -10,6 +10,10 @@
 #include "platform/PlistValue.h"
 
 namespace support {
+class PackageReader;
+}
+
+namespace support {
 
 class InstanceService {
  public:
@@ -32,14 +36,18 @@ class InstanceService {
   bool removeRegistryInfoforAddon(const std::string& addonID) const;
 
   // ---- Manifest staging and provisioning settings ----
+  // A source is read as a regular file of one link, never through a link; a source named by an
+  // add-on package is opened with the package owner's rights instead (PackageReader.h).
   bool copyInstallManifestToFileReplaceInstallerRootWith(
       const std::string& source, const std::string& fileName,
-      const std::optional<std::string>& installerRoot) const;
+      const std::optional<std::string>& installerRoot,
+      const PackageReader* packageReader = nullptr) const;
   bool copyUpdateManifestReplaceInstallerRootWith(
-      const std::string& source, const std::optional<std::string>& installerRoot) const;
+      const std::string& source, const std::optional<std::string>& installerRoot,
+      const PackageReader* packageReader = nullptr) const;
   bool copyInstallManifestReplaceInstallerRootWith(
       const std::string& source, const std::optional<std::string>& installerRoot) const;
-  bool copyManifest(const std::string& source) const;
+  bool copyManifest(const std::string& source, const PackageReader* packageReader = nullptr) const;
   bool copyHotfixUninstallManifest(const std::string& source) const;
   void backupInstallManifest() const;
   // False when the settings exist and could not be written back; true otherwise.
@@ -55,11 +63,13 @@ class InstanceService {
   bool generateLinks() const;
   bool copyOgsiAgentProperties(const std::string& templatePath) const;
   bool generateJVMPropertiesWithTemplate(const std::optional<std::string>& templatePath) const;
-  void copyKeyStores(const std::string& folder) const;
-  void copyExtras(const std::string& folder) const;
+  // Sources named by an add-on package are taken with its owner's rights (PackageReader.h).
+  void copyKeyStores(const std::string& folder, const PackageReader* packageReader = nullptr) const;
+  void copyExtras(const std::string& folder, const PackageReader* packageReader = nullptr) const;
   void updatePermissionsUpdateWorkspace(bool updateInstance, bool updateWorkspace) const;
   bool mergePluginCustomizationWithBase(const std::optional<std::string>& path) const;
-  bool mergePluginCustomizationWithRcphome(const std::optional<std::string>& path) const;
+  bool mergePluginCustomizationWithRcphome(const std::optional<std::string>& path,
+                                           const PackageReader* packageReader = nullptr) const;
 
  private:
   std::optional<std::string> _pathToRcphome;

@@ -3,6 +3,7 @@
 // follows every provisioning run.
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,6 +14,9 @@
 #include "installer/support/InstanceFiles.h"
 #include "installer/support/InstanceService.h"
 #include "installer/support/JavaProperties.h"
+#include "installer/support/JavaPropertiesText.h"
+#include "installer/support/PackageReader.h"
+#include "installer/support/RegularFileBytes.h"
 #include "installer/support/StringUtil.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/PathBeneath.h"
@@ -51,9 +55,9 @@ bool ensureFolder(const std::string& path, const std::optional<std::string>& own
   return !files::createFolderWithStandardAttributes(path, *owner);
 }
 
-std::vector<std::string> keystoreNames(const std::string& folder) {
+std::vector<std::string> keystoreNames(const std::vector<std::string>& entries) {
   std::vector<std::string> names;
-  for (const auto& name : files::folderEntries(folder)) {
+  for (const auto& name : entries) {
     if (InstallUtil::hasPrefixCaseInsensitivePrefix(name, kKeystorePrefix)) names.push_back(name);
   }
   return names;
@@ -65,6 +69,35 @@ std::string expandWorkspace(const std::string& value, const std::string& home) {
       StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(value, kHomeVariable, home);
   if (workspace == "~" || workspace.rfind("~/", 0) == 0) workspace.replace(0, 1, home);
   return workspace;
+}
+
+constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// A folder files are copied from: out of a package with its owner's rights, else as named.
+platform::UniqueFd openSourceFolder(const std::string& folder, const PackageReader* reader) {
+  if (reader != nullptr) return reader->openSource(folder, PackageReader::Kind::kFolder);
+  return platform::UniqueFd(::open(folder.c_str(), kOpenFolderFlags));
+}
+
+// A file copied out of a source folder: a regular file of one link, never a link, and one the
+// package's owner (if any) could read.
+platform::UniqueFd openSourceFileIn(int folderFd, const std::string& name,
+                                    const PackageReader* reader) {
+  platform::UniqueFd fd(::openat(folderFd, name.c_str(),
+                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat status {};
+  if (!fd.valid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_nlink != 1 || (reader != nullptr && !reader->mayRead(status))) {
+    return platform::UniqueFd();
+  }
+  return fd;
+}
+
+// A customization file to merge or copy: a regular file of one link, never reached through a
+// link at its name; out of a package, one its owner could read.
+platform::UniqueFd openCustomization(const std::string& path, const PackageReader* reader) {
+  if (reader != nullptr) return reader->openSource(path, PackageReader::Kind::kFile);
+  return openRegularFile(path);
 }
 
 std::vector<std::string> pathComponents(const std::string& path) {
@@ -176,31 +209,38 @@ bool InstanceService::generateJVMPropertiesWithTemplate(
   return owner && !files::replaceFileWithStandardAttributes(target, "", *owner);
 }
 
-void InstanceService::copyKeyStores(const std::string& folder) const {
+void InstanceService::copyKeyStores(const std::string& folder,
+                                    const PackageReader* packageReader) const {
   if (!_pathToRcphome) return;  // no instance to put them in
   log(platform::kLogInfo, ".keystore source files are in %s.", folder.c_str());
 
   const std::string deploy = inRcphome(*_pathToRcphome, kDeployFolder);
-  for (const auto& name : keystoreNames(deploy)) {
+  for (const auto& name : keystoreNames(files::folderEntries(deploy))) {
     const std::string existing = files::appendPathComponent(deploy, name);
     files::removeItemNoFollow(existing);
     log(platform::kLogInfo, "Delete existing keystore files '%s' from %s. ", name.c_str(),
         existing.c_str());
   }
-  for (const auto& name : keystoreNames(folder)) {
+  platform::UniqueFd sourceFolder = openSourceFolder(folder, packageReader);
+  if (!sourceFolder.valid()) return;
+  for (const auto& name : keystoreNames(files::folderEntriesOf(sourceFolder.get()))) {
     const std::string source = files::appendPathComponent(folder, name);
     const std::string target = files::appendPathComponent(deploy, name);
-    files::copyItemNoOverwrite(source, target);
+    platform::UniqueFd file = openSourceFileIn(sourceFolder.get(), name, packageReader);
+    if (file.valid()) files::copyOpenFileNoOverwrite(file.get(), target);
     log(platform::kLogInfo, "Copy keystore file '%s' from %s to %s.", name.c_str(), source.c_str(),
         target.c_str());
   }
 }
 
-void InstanceService::copyExtras(const std::string& folder) const {
-  if (!_pathToRcphome || !files::isDirectory(folder) || files::folderEntries(folder).empty()) return;
+void InstanceService::copyExtras(const std::string& folder,
+                                 const PackageReader* packageReader) const {
+  if (!_pathToRcphome || !files::isDirectory(folder)) return;
+  platform::UniqueFd source = openSourceFolder(folder, packageReader);
+  if (!source.valid() || files::folderEntriesOf(source.get()).empty()) return;
   const std::string target = inRcphome(*_pathToRcphome, kExtrasFolder);
   log(platform::kLogInfo, "Begin to copy files from %s to %s ", folder.c_str(), target.c_str());
-  InstallUtil::copyFolderFromTo(folder, target);
+  InstallUtil::copyOpenFolderTo(std::move(source), target, packageReader);
 }
 
 void InstanceService::updatePermissionsUpdateWorkspace(bool updateInstance,
@@ -229,16 +269,25 @@ bool InstanceService::mergePluginCustomizationWithBase(const std::optional<std::
 }
 
 bool InstanceService::mergePluginCustomizationWithRcphome(
-    const std::optional<std::string>& path) const {
+    const std::optional<std::string>& path, const PackageReader* packageReader) const {
   if (!_pathToRcphome || !path || !files::isDirectory(*_pathToRcphome)) return false;
   const std::string target = inRcphome(*_pathToRcphome, kPluginCustomizationName);
+  platform::UniqueFd source = openCustomization(*path, packageReader);
   if (files::exists(target)) {
     JavaProperties customization(target);
-    customization.mergeWithJavaProperties(*path);
+    std::optional<std::string> bytes;
+    if (source.valid()) bytes = readOpenFileBytes(source.get());
+    if (bytes) {
+      for (auto& [key, value] : properties_text::parseLines(*bytes)) {
+        customization.setPropertyForKey(value, key);
+      }
+      customization.savePropertiesToFile();
+    }
     customization.savePropertiesToFile();
     return true;
   }
-  files::copyItemNoOverwrite(*path, target);  // a missing customization file leaves none
+  // A missing or refused customization file leaves none.
+  if (source.valid()) files::copyOpenFileNoOverwrite(source.get(), target);
   return true;
 }
 

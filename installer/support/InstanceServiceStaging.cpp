@@ -9,6 +9,8 @@
 #include "installer/support/InstanceFiles.h"
 #include "installer/support/InstanceService.h"
 #include "installer/support/JavaProperties.h"
+#include "installer/support/PackageReader.h"
+#include "installer/support/RegularFileBytes.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/HomeFolder.h"
 #include "platform/SystemLog.h"
@@ -72,11 +74,25 @@ int provisioningResultOf(const std::string& code) {
   return value == 0 || value == 2 ? 0 : kProvisioningFailed;
 }
 
+// A manifest to copy: a regular file of one link, never reached through a link at its name;
+// out of a package, one its owner could read.
+platform::UniqueFd openManifestSource(const std::string& source, const PackageReader* reader) {
+  if (reader != nullptr) return reader->openSource(source, PackageReader::Kind::kFile);
+  return openRegularFile(source);
+}
+
+std::error_code copyManifestFile(const std::string& source, const std::string& target,
+                                 const PackageReader* reader = nullptr) {
+  platform::UniqueFd from = openManifestSource(source, reader);
+  if (!from.valid()) return {errno, std::generic_category()};
+  return files::copyOpenFileNoOverwrite(from.get(), target);
+}
+
 }  // namespace
 
 bool InstanceService::copyInstallManifestToFileReplaceInstallerRootWith(
     const std::string& source, const std::string& fileName,
-    const std::optional<std::string>& installerRoot) const {
+    const std::optional<std::string>& installerRoot, const PackageReader* packageReader) const {
   if (!_pathToRcphome || !files::exists(source) || !files::exists(*_pathToRcphome)) return false;
   // The staged name is a single name inside "deploy", never a way out of it.
   if (!files::isPlainFileName(fileName)) return false;
@@ -84,7 +100,7 @@ bool InstanceService::copyInstallManifestToFileReplaceInstallerRootWith(
   const std::string target = inDeploy(*_pathToRcphome, fileName);
   files::removeItemNoFollow(target);  // a stale manifest goes; a failure shows in the copy
   log(platform::kLogInfo, "Copying install manifest to %s. ", target.c_str());
-  if (files::copyItemNoOverwrite(source, target)) return false;
+  if (copyManifestFile(source, target, packageReader)) return false;
 
   if (!installerRoot || !files::exists(*installerRoot)) return true;
   log(platform::kLogInfo, "Updating ${installer.root}. ");
@@ -97,9 +113,10 @@ bool InstanceService::copyInstallManifestToFileReplaceInstallerRootWith(
 }
 
 bool InstanceService::copyUpdateManifestReplaceInstallerRootWith(
-    const std::string& source, const std::optional<std::string>& installerRoot) const {
+    const std::string& source, const std::optional<std::string>& installerRoot,
+    const PackageReader* packageReader) const {
   return copyInstallManifestToFileReplaceInstallerRootWith(source, kUpdateManifestName,
-                                                           installerRoot);
+                                                           installerRoot, packageReader);
 }
 
 bool InstanceService::copyInstallManifestReplaceInstallerRootWith(
@@ -108,17 +125,18 @@ bool InstanceService::copyInstallManifestReplaceInstallerRootWith(
                                                            installerRoot);
 }
 
-bool InstanceService::copyManifest(const std::string& source) const {
+bool InstanceService::copyManifest(const std::string& source,
+                                   const PackageReader* packageReader) const {
   if (!_pathToRcphome || !files::exists(source) || !files::exists(*_pathToRcphome)) return false;
   return copyInstallManifestToFileReplaceInstallerRootWith(
-      source, files::lastPathComponent(source), std::nullopt);
+      source, files::lastPathComponent(source), std::nullopt, packageReader);
 }
 
 bool InstanceService::copyHotfixUninstallManifest(const std::string& source) const {
   if (!_pathToRcphome || !files::exists(source) || !files::exists(*_pathToRcphome)) return false;
   const std::string target = inDeploy(*_pathToRcphome, kHotfixUninstallManifestName);
   files::removeItemNoFollow(target);
-  return !files::copyItemNoOverwrite(source, target);
+  return !copyManifestFile(source, target);
 }
 
 void InstanceService::backupInstallManifest() const {
@@ -139,7 +157,7 @@ void InstanceService::backupInstallManifest() const {
   const std::string current = inDeploy(*_pathToRcphome, kInstallManifestName);
   if (!files::exists(current)) return;
   // An earlier backup of the same version stays: the copy never overwrites.
-  files::copyItemNoOverwrite(current, inDeploy(*_pathToRcphome, backupName));
+  copyManifestFile(current, inDeploy(*_pathToRcphome, backupName));
 }
 
 bool InstanceService::updateProvisionManifestVersion(const std::string& manifestVersion) const {
@@ -169,7 +187,7 @@ bool InstanceService::generateRcplauncherPropertiesWithTemplateWorkspace(
     return false;
   }
   const std::string path = settingsPath(*_pathToRcphome);
-  if (files::copyItemNoOverwrite(templatePath, path)) {
+  if (copyManifestFile(templatePath, path)) {
     log(platform::kLogError, "Fail to copy rcplauncher.properties to %s. ", path.c_str());
     return false;
   }

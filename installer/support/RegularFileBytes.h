@@ -4,16 +4,26 @@
 #include <optional>
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace support {
 
 // Records, settings and manifests are small; anything larger is refused rather than read.
 inline constexpr std::size_t kRecordFileSizeCap = 16 * 1024 * 1024;
 
-// The contents of the regular file at the path; none when it is missing, is a symbolic link
-// (never followed: a link planted in an instance must not make root read its target), has more
-// than one link (a hard link may name a file outside the instance), is no regular file (a FIFO
-// would block, a folder has no bytes), is larger than maxBytes, or cannot be read whole.
+// The regular file at the path, opened for reading; invalid when it is missing, is a symbolic
+// link (never followed: a link planted in an instance must not make root read its target), has
+// more than one link (a hard link may name a file outside the instance) or is no regular file
+// (a FIFO would block, a folder has no bytes). errno tells why (ELOOP, EMLINK, EINVAL).
+platform::UniqueFd openRegularFile(const std::string& path);
+
+// The contents of the regular file at the path, opened as above; none when it cannot be
+// opened so, is larger than maxBytes, or cannot be read whole.
 std::optional<std::string> readRegularFileBytes(const std::string& path,
                                                 std::size_t maxBytes = kRecordFileSizeCap);
+
+// The contents of an open file from its current offset; none when reading fails or the
+// contents exceed maxBytes.
+std::optional<std::string> readOpenFileBytes(int fd, std::size_t maxBytes = kRecordFileSizeCap);
 
 }  // namespace support

@@ -2,10 +2,13 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "installer/support/CopyTemporaries.h"
 #include "installer/support/TreeRemoval.h"
 #include "installer/support/WalkDepth.h"
 
@@ -56,20 +59,56 @@ bool writeAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+// Opens a path below a folder without ever leaving it (RESOLVE_BENEATH: no "..", no absolute
+// link, no link out of it); -1 where the kernel cannot resolve that way.
+int openBeneath(int folderFd, const std::string& path, int flags) {
+  open_how how{};
+  how.flags = static_cast<unsigned long long>(flags);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
+  return static_cast<int>(::syscall(SYS_openat2, folderFd, path.c_str(), &how, sizeof how));
+}
+
 }  // namespace
 
-TreeCopier::TreeCopier() : maxDepth_(maxWalkDepth(2)) {}
+TreeCopier::TreeCopier(const PackageReader* reader) : reader_(reader), maxDepth_(maxWalkDepth(2)) {}
+
+void TreeCopier::setRoot(int sourceFd) {
+  root_.reset(::fcntl(sourceFd, F_DUPFD_CLOEXEC, 0));
+  relative_.clear();
+}
+
+void TreeCopier::enter(const char* name) {
+  if (!relative_.empty()) relative_ += '/';
+  relative_ += name;
+}
+
+void TreeCopier::leave() {
+  const auto slash = relative_.rfind('/');
+  relative_.erase(slash == std::string::npos ? 0 : slash);
+}
 
 void TreeCopier::copyAsNewFolder(platform::UniqueFd source, int targetParentFd, const char* name) {
-  OpenFolder folder{std::move(source), {}};
-  if (!folder.fd.valid() || ::fstat(folder.fd.get(), &folder.status) != 0) return;
+  OpenFolder folder = checkedFolder(std::move(source));
+  if (!folder.fd.valid()) return;
+  setRoot(folder.fd.get());
   copyFolder(std::move(folder), targetParentFd, name);
 }
 
 void TreeCopier::mergeInto(platform::UniqueFd source, platform::UniqueFd target) {
-  OpenFolder folder{std::move(source), {}};
-  if (!folder.fd.valid() || ::fstat(folder.fd.get(), &folder.status) != 0) return;
+  OpenFolder folder = checkedFolder(std::move(source));
+  if (!folder.fd.valid()) return;
+  setRoot(folder.fd.get());
   mergeFolders(std::move(folder), std::move(target));
+}
+
+TreeCopier::OpenFolder TreeCopier::checkedFolder(platform::UniqueFd fd) {
+  OpenFolder folder{};
+  if (!fd.valid() || ::fstat(fd.get(), &folder.status) != 0 || !S_ISDIR(folder.status.st_mode)) {
+    return folder;
+  }
+  if (reader_ != nullptr && !reader_->mayRead(folder.status)) return folder;
+  folder.fd = std::move(fd);
+  return folder;
 }
 
 void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* name) {
@@ -94,6 +133,7 @@ void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* n
 void TreeCopier::mergeFolders(OpenFolder source, platform::UniqueFd target) {
   struct stat targetStatus {};
   if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return;
+  removeCopyTemporaries(target.get());  // left by killed runs
   sourceTrail_.push(FolderId::of(source.status));
   targetTrail_.push(FolderId::of(targetStatus));
   {
@@ -114,18 +154,29 @@ void TreeCopier::copyEntry(int sourceFd, const char* name, unsigned char type, i
     copyLink(sourceFd, name, targetFd);
   } else if (type == DT_DIR) {
     OpenFolder child = openSourceFolder(sourceFd, name, false);
-    if (child.fd.valid()) copyFolder(std::move(child), targetFd, name);
+    if (!child.fd.valid()) return;
+    enter(name);
+    copyFolder(std::move(child), targetFd, name);
+    leave();
   }
 }
 
 void TreeCopier::mergeEntry(int sourceFd, const char* name, unsigned char type, int targetFd) {
   if (type == DT_UNKNOWN) type = physicalType(sourceFd, name);
-  if (type == DT_DIR || (type == DT_LNK && followsToFolder(sourceFd, name))) {
-    OpenFolder child = openSourceFolder(sourceFd, name, true);
-    if (child.fd.valid()) mergeSubfolder(std::move(child), targetFd, name);
+  OpenFolder child{};
+  bool loop = false;
+  if (type == DT_DIR) child = openSourceFolder(sourceFd, name, false);
+  if (type == DT_LNK) child = openLinkedFolderInsideTree(name, loop);
+  if (loop) return;  // a link back to a folder being copied: nothing more to take
+  if (child.fd.valid()) {
+    enter(name);
+    mergeSubfolder(std::move(child), targetFd, name);
+    leave();
     return;
   }
+  if (type == DT_DIR) return;  // refused or too deep: nothing of it is taken
   if (type != DT_REG && type != DT_LNK) return;
+  if (type == DT_REG && !mayTakeFile(sourceFd, name)) return;  // the target keeps its entry
   removeEntryOfFolder(targetFd, name);  // a failure shows as a failed copy below
   copyEntry(sourceFd, name, type, targetFd);
 }
@@ -142,35 +193,52 @@ void TreeCopier::mergeSubfolder(OpenFolder source, int targetFd, const char* nam
 }
 
 TreeCopier::OpenFolder TreeCopier::openSourceFolder(int sourceFd, const char* name, bool followLinks) {
-  OpenFolder folder{};
-  if (sourceTrail_.depth() >= maxDepth_) return folder;
-  platform::UniqueFd fd(::openat(sourceFd, name, kOpenFolderFlags | (followLinks ? 0 : O_NOFOLLOW)));
-  if (!fd.valid() || ::fstat(fd.get(), &folder.status) != 0) return folder;
+  if (sourceTrail_.depth() >= maxDepth_) return {};
+  OpenFolder folder = checkedFolder(
+      platform::UniqueFd(::openat(sourceFd, name, kOpenFolderFlags | (followLinks ? 0 : O_NOFOLLOW))));
+  if (!folder.fd.valid()) return folder;
   FolderId id = FolderId::of(folder.status);
-  if (sourceTrail_.contains(id) || targetTrail_.contains(id)) return folder;
-  folder.fd = std::move(fd);
+  if (sourceTrail_.contains(id) || targetTrail_.contains(id)) return {};
   return folder;
 }
 
-bool TreeCopier::followsToFolder(int sourceFd, const char* name) const {
+TreeCopier::OpenFolder TreeCopier::openLinkedFolderInsideTree(const char* name, bool& loop) {
+  if (!root_.valid()) return {};
+  const std::string path = relative_.empty() ? std::string(name) : relative_ + "/" + name;
+  OpenFolder folder = checkedFolder(platform::UniqueFd(openBeneath(root_.get(), path, kOpenFolderFlags)));
+  if (!folder.fd.valid()) return folder;
+  FolderId id = FolderId::of(folder.status);
+  loop = sourceTrail_.contains(id) || targetTrail_.contains(id) || sourceTrail_.depth() >= maxDepth_;
+  if (loop) return {};
+  return folder;
+}
+
+bool TreeCopier::mayTakeFile(int sourceFd, const char* name) const {
   struct stat status {};
-  return ::fstatat(sourceFd, name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+  return ::fstatat(sourceFd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && mayTake(status);
+}
+
+bool TreeCopier::mayTake(const struct stat& status) const {
+  return S_ISREG(status.st_mode) && status.st_nlink == 1 &&
+         (reader_ == nullptr || reader_->mayRead(status));
 }
 
 void TreeCopier::copyFile(int sourceFd, const char* name, int targetFd) {
   // O_NONBLOCK: an entry swapped for a pipe must not hang the copy; it fails the check below.
   platform::UniqueFd from(::openat(sourceFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat status {};
-  if (!from.valid() || ::fstat(from.get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
-  platform::UniqueFd to(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                 S_IRUSR | S_IWUSR));
+  if (!from.valid() || ::fstat(from.get(), &status) != 0 || !mayTake(status)) return;
+  std::string temporary;
+  platform::UniqueFd to = createCopyTemporary(targetFd, name, temporary);
   if (!to.valid()) return;
   if (!copyContent(from.get(), to.get(), status.st_size)) {
     to.reset();
-    ::unlinkat(targetFd, name, 0);  // no half copies
+    ::unlinkat(targetFd, temporary.c_str(), 0);  // no half copies
     return;
   }
   copyOwnerModeAndTimes(to.get(), status);
+  to.reset();
+  renameCopyTemporaryNoReplace(targetFd, temporary, name);  // an existing name stays as it is
 }
 
 void TreeCopier::copyLink(int sourceFd, const char* name, int targetFd) {
