@@ -9,15 +9,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/TempDir.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 
 namespace {
 
@@ -130,6 +134,54 @@ TEST(CopyFolderTest, LinkLoopsAndATargetInsideTheSourceEnd) {
   copyFolderFromTo(dir / "s", dir / "s/inner");  // the copy must not copy itself again
   EXPECT_EQ(readFile(dir / "s/inner/sub/file"), "f");
   EXPECT_FALSE(exists(dir / "s/inner/inner"));
+}
+
+// A copy killed or failing halfway never leaves a partial file under its final name; the
+// temporaries killed runs left are removed by the next run that writes into the folder, and
+// nothing else is.
+TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s");
+  writeFile(dir / "s/big", std::string(256 * 1024, 'b'));
+  writeFile(dir / "s/small", "s");
+  makeFolders(dir / "t/.folder.copy-0123456789ab");
+  writeFile(dir / "t/.big.copy-0123456789ab", "left by a killed run");
+  writeFile(dir / "t/.big.copy-0123456789AB", "not of that pattern");
+  writeFile(dir / "t/.copy-0123456789ab", "not of that pattern");
+  fs::create_symlink(dir / "s/small", dir / "t/.link.copy-abcdefabcdef");
+  makeFolders(dir / "u");
+  writeFile(dir / "u/.uninstall.a.b.xml.copy-00000000ffff", "left by a killed run");
+
+  // Writes beyond 64 KiB fail: the big file's copy breaks off midway.
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit low = saved;
+  low.rlim_cur = 64 * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+  copyFolderFromTo(dir / "s", dir / "t");
+  copyFolderFromTo(dir / "s", dir / "new");
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  for (const char* folder : {"t", "new"}) {
+    SCOPED_TRACE(folder);
+    EXPECT_FALSE(exists(dir / (std::string(folder) + "/big")));
+    EXPECT_EQ(readFile(dir / (std::string(folder) + "/small")), "s");
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir / "t")) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
+                                            ".folder.copy-0123456789ab", "small"}));
+  EXPECT_EQ(readFile(dir / "s/small"), "s") << "a link is removed, never followed";
+  std::size_t inNew = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "new")) inNew += entry.path().filename() == "small" ? 1 : 100;
+  EXPECT_EQ(inNew, 1u) << "no temporary stays behind";
+
+  EXPECT_FALSE(support::InstanceFiles::copyItemNoOverwrite(dir / "s/small", dir / "u/uninstall.a.b.xml"));
+  EXPECT_FALSE(exists(dir / "u/.uninstall.a.b.xml.copy-00000000ffff"));
+  EXPECT_EQ(readFile(dir / "u/uninstall.a.b.xml"), "s");
 }
 
 TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {

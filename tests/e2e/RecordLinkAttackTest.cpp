@@ -1,0 +1,101 @@
+// Record files of an instance read through links: a symbolic or hard link to a file of root's
+// that only root may read, planted (by root) under the name of a record or settings file in
+// the rcp home, must never make a program that runs as root read that file and write its
+// content back into the instance. Each program runs in a private mount namespace with the
+// simulated launcher; the file must come out as it went in, its content nowhere in the bundle.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/TempDir.h"
+#include "e2e/AddonPackageBuilder.h"
+#include "e2e/InstanceBuilder.h"
+#include "e2e/PrivateNamespace.h"
+#include "e2e/RootVictim.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::AddonPackageBuilder;
+using testing_support::AddonRecord;
+using testing_support::BuiltInstance;
+using testing_support::InstanceBuilder;
+using testing_support::NamespaceRun;
+using testing_support::PrivateNamespace;
+using testing_support::RootVictim;
+
+std::string manifest(const std::string& action) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<manifest><domain-object><object-data><install>\n"
+         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
+         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
+         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
+         "</requirements></installfeature>\n"
+         "</install></object-data></domain-object></manifest>\n";
+}
+
+class RecordLinkAttackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("USER", "root", 1);
+    ::unsetenv("RCPSIM_FORCE_RC");
+    ::unsetenv("RCPSIM_NO_RESULT");
+  }
+
+  // Runs the three programs that read the instance's records, one after the other.
+  std::vector<NamespaceRun> runAll(const BuiltInstance& target, const fs::path& package) {
+    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++)))
+        .privateFolder("/Library/Application Support")
+        .privateFolder("/Applications")
+        .run({{POSTFLIGHT_ADDON, package.string(), target.destination.string()},
+              {PELORA_HOTFIX_UNINSTALL, "-rcphome", target.installLocation.string()},
+              {PURGE_ADDON_RECORD, "-rcphome", target.installLocation.string(), "-addonID", "a.b"}});
+  }
+
+  testing_support::TempDir dir_;
+  int sessions_ = 0;
+};
+
+TEST_F(RecordLinkAttackTest, NoProgramReadsARecordThroughALink) {
+  // The property lists are read through the property-list reader; their rows join when it
+  // refuses links too.
+  const std::vector<std::string> names = {"rcplauncher.properties", "plugin_customization.ini"};
+  for (const std::string& name : names) {
+    for (const bool hard : {false, true}) {
+      const std::string label = name + (hard ? "-hard" : "-symbolic");
+      SCOPED_TRACE(label);
+      const fs::path root = dir_.path() / label;
+      fs::create_directories(root / "updates/platform");
+      RootVictim victim(root / "victim");
+      InstanceBuilder builder(root / "Applications");
+      builder.launcher(RCPLAUNCHER_SIM_PATH).hotfixVersion("3.0.1.1");
+      builder.addonRecord(AddonRecord{"a.b", "1.0", "uninstall.a.b.xml"});
+      const BuiltInstance target = builder.build();
+      std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << manifest("uninstall");
+      std::ofstream(target.rcpHome / "deploy/uninstall.hotfix.xml") << manifest("uninstall");
+      const fs::path package = AddonPackageBuilder(root / "media")
+                                   .set("ID", "a.b").set("version", "1.0").set("targetBundle", "Tallo")
+                                   .deployFile("install.a.b.xml", manifest("install"))
+                                   .deployFile("uninstall.a.b.xml", manifest("uninstall"))
+                                   .deployFile("plugin_customization.ini", "added=1\n")
+                                   .build()
+                                   .package;
+      const fs::path planted = target.rcpHome / name;
+      fs::remove(planted);
+      if (hard) fs::create_hard_link(victim.path(), planted);
+      else fs::create_symlink(victim.path(), planted);
+
+      const std::vector<NamespaceRun> runs = runAll(target, package);
+
+      ASSERT_EQ(runs.size(), 3u);
+      EXPECT_NE(runs[0].status, -1) << runs[0].standardError;
+      EXPECT_TRUE(victim.intact());
+      EXPECT_TRUE(victim.noCopyBelow(target.bundle));
+    }
+  }
+}
+
+}  // namespace
