@@ -19,6 +19,7 @@
 #include "installer/support/RegularFileBytes.h"
 #include "installer/support/StringUtil.h"
 #include "installer/support/SupportConstants.h"
+#include "installer/support/Utf16.h"
 #include "platform/PathBeneath.h"
 #include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
@@ -276,11 +277,11 @@ bool InstanceService::mergePluginCustomizationWithRcphome(
   if (files::exists(target)) {
     JavaProperties customization(target);
     std::optional<std::string> bytes;
-    if (source.valid()) bytes = readOpenFileBytes(source.get());
+    if (source.valid()) bytes = readOpenFileBytes(source.get(), kJavaPropertiesSizeCap);
     if (bytes) {
-      for (auto& [key, value] : properties_text::parseLines(*bytes)) {
-        customization.setPropertyForKey(value, key);
-      }
+      properties_text::parse(*bytes, [&customization](properties_text::Entry& entry) {
+        customization.setPropertyForKey(utf16::toUtf8(entry.value), utf16::toUtf8(entry.key));
+      });
       customization.savePropertiesToFile();
     }
     customization.savePropertiesToFile();
