@@ -60,9 +60,8 @@ class RecordLinkAttackTest : public ::testing::Test {
 };
 
 TEST_F(RecordLinkAttackTest, NoProgramReadsARecordThroughALink) {
-  // The property lists are read through the property-list reader; their rows join when it
-  // refuses links too.
-  const std::vector<std::string> names = {"rcplauncher.properties", "plugin_customization.ini"};
+  const std::vector<std::string> names = {"rcplauncher.properties", "plugin_customization.ini",
+                                          "installInfo.plist", "addonInfo.plist"};
   for (const std::string& name : names) {
     for (const bool hard : {false, true}) {
       const std::string label = name + (hard ? "-hard" : "-symbolic");
