@@ -184,6 +184,30 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
   EXPECT_EQ(readFile(dir / "u/uninstall.a.b.xml"), "s");
 }
 
+// A merge follows a link to a folder only inside the copied tree; a file of several links is
+// never copied (another of its names may be anywhere).
+TEST(CopyFolderTest, NothingIsTakenFromOutsideTheCopiedTree) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s/inner");
+  makeFolders(dir / "outside");
+  writeFile(dir / "s/inner/file", "in");
+  writeFile(dir / "outside/secret", "out");
+  fs::create_directory_symlink(dir / "outside", dir / "s/away");
+  fs::create_directory_symlink("inner", dir / "s/alias");
+  fs::create_hard_link(dir / "outside/secret", dir / "s/hard");
+  makeFolders(dir / "t");
+
+  copyFolderFromTo(dir / "s", dir / "t");
+  copyFolderFromTo(dir / "s", dir / "new");
+
+  EXPECT_TRUE(fs::is_symlink(dir / "t/away")) << "copied as a link, not followed";
+  EXPECT_EQ(readFile(dir / "t/alias/file"), "in");
+  EXPECT_FALSE(fs::is_symlink(dir / "t/alias"));
+  EXPECT_FALSE(exists(dir / "t/hard"));
+  EXPECT_FALSE(exists(dir / "new/hard"));
+  EXPECT_EQ(readFile(dir / "new/inner/file"), "in");
+}
+
 TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {
   testing_support::TempDir dir;
   makeFolders(dir / "s/sub");
