@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sched.h>
 #include <sys/mount.h>
 
 #include <algorithm>
@@ -136,6 +137,10 @@ TEST(RecordWritersOnAFullDisk, ReportTheFailureAndKeepTheOldFileWhole) {
          return store.saveConfiguration();
        }},
   };
+  // A mount namespace of this process's own, so that the small /tmp never reaches the
+  // machine's however the test is started.
+  ASSERT_EQ(0, ::unshare(CLONE_NEWNS));
+  ASSERT_EQ(0, ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr));
   for (const Row& row : rows) {
     SCOPED_TRACE(row.writer);
     ASSERT_EQ(0, ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=256k,mode=1777"));
