@@ -1,19 +1,22 @@
 #include "platform/NamedPasteboard.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/AtomicFile.h"
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/EffectiveUserGuard.h"
 #include "platform/PropertyListFile.h"
 
 namespace platform {
 namespace {
 
 constexpr const char* kTypesFileName = "declared-types.plist";
+// A record larger than this is no record of ours.
+constexpr off_t kMaxFileSize = 1 << 20;
 
 // Names become file names: everything but letters, digits, "_" and "-" is written as %XX, so
 // no name can climb out of its folder or collide with the list of declared types.
@@ -33,48 +36,106 @@ std::string fileNameOf(const std::string& prefix, const std::string& name) {
   return out;
 }
 
-// A private folder: created 0700 when missing; must be a real folder of ours with no rights
-// for anyone else.
-bool ensurePrivateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return false;
-  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+std::string typeFileName(const std::string& type) { return fileNameOf("type-", type) + ".plist"; }
+
+// Root serves the logged-in user; everyone else serves itself.
+FileOwner pasteboardUser() {
+  if (::geteuid() == 0) {
+    if (std::optional<LoggedInUser> user = loggedInUser()) return FileOwner{user->uid, user->gid};
+  }
+  return FileOwner{::geteuid(), ::getegid()};
 }
 
-std::optional<std::string> runtimeFolder() {
-  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-  if (xdg != nullptr && *xdg == '/') return std::string(xdg);
-  std::string fallback = "/tmp/rcp-pasteboards-" + std::to_string(::geteuid());
-  if (!ensurePrivateFolder(fallback)) return std::nullopt;
-  return fallback;
+bool isPrivateFolderOf(const struct stat& info, uid_t uid) {
+  return S_ISDIR(info.st_mode) && info.st_uid == uid && (info.st_mode & 077) == 0;
+}
+
+// Gives a folder root made (now, or in an earlier root run) to the user, private.
+bool handOver(int fd, const FileOwner& owner) {
+  return ::fchown(fd, owner.uid, owner.gid) == 0 && ::fchmod(fd, 0700) == 0;
+}
+
+// The private folder `name` below parentFd, created when missing; never through a link.
+UniqueFd privateFolderAt(int parentFd, const char* name, const FileOwner& owner) {
+  const bool created = ::mkdirat(parentFd, name, 0700) == 0;
+  if (!created && errno != EEXIST) return UniqueFd();
+  UniqueFd fd(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) return UniqueFd();
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode)) return UniqueFd();
+  const bool rootMade = ::geteuid() == 0 && info.st_uid == 0 && owner.uid != 0;
+  if ((created || rootMade) && info.st_uid == ::geteuid() && !handOver(fd.get(), owner)) {
+    return UniqueFd();
+  }
+  if (::fstat(fd.get(), &info) != 0 || !isPrivateFolderOf(info, owner.uid)) return UniqueFd();
+  return fd;
+}
+
+// "/run/user/<uid>" when it is the user's private folder, else "/tmp/rcp-pasteboards-<uid>".
+UniqueFd runtimeFolder(const FileOwner& owner) {
+  const std::string uid = std::to_string(owner.uid);
+  UniqueFd runUser(::open("/run/user", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (runUser.valid()) {
+    UniqueFd own(::openat(runUser.get(), uid.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (own.valid() && ::fstat(own.get(), &info) == 0 && isPrivateFolderOf(info, owner.uid)) {
+      return own;
+    }
+  }
+  UniqueFd tmp(::open("/tmp", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!tmp.valid()) return UniqueFd();
+  return privateFolderAt(tmp.get(), ("rcp-pasteboards-" + uid).c_str(), owner);
 }
 
 }  // namespace
 
-NamedPasteboard::NamedPasteboard(const std::string& name) {
-  std::optional<std::string> base = runtimeFolder();
-  if (!base) return;
-  std::string pasteboards = *base + "/pasteboards";
-  std::string folder = pasteboards + "/" + fileNameOf("", name);
-  if (ensurePrivateFolder(pasteboards) && ensurePrivateFolder(folder)) folder_ = folder;
+NamedPasteboard::NamedPasteboard(const std::string& name) : owner_(pasteboardUser()) {
+  UniqueFd base = runtimeFolder(owner_);
+  if (!base.valid()) return;
+  UniqueFd pasteboards = privateFolderAt(base.get(), "pasteboards", owner_);
+  if (!pasteboards.valid()) return;
+  folder_ = privateFolderAt(pasteboards.get(), fileNameOf("", name).c_str(), owner_);
 }
 
-std::string NamedPasteboard::typeFile(const std::string& type) const {
-  return *folder_ + "/" + fileNameOf("type-", type) + ".plist";
+bool NamedPasteboard::writeFile(const std::string& fileName, const PlistValue& value) const {
+  const std::string xml = PropertyListFile::toXml(value);
+  if (xml.empty()) return false;
+  return !replaceFileAtomicallyAt(folder_.get(), fileName, xml, owner_);
+}
+
+// Read through the folder's descriptor, only from a regular file (never through a link).
+std::optional<PlistValue> NamedPasteboard::readFile(const std::string& fileName) const {
+  UniqueFd fd(::openat(folder_.get(), fileName.c_str(),
+                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat info {};
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_size > kMaxFileSize) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<size_t>(info.st_size), '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    done += static_cast<size_t>(n);
+  }
+  return PropertyListFile::parse(bytes);
 }
 
 bool NamedPasteboard::declareTypes(const std::vector<std::string>& types) {
-  if (!folder_) return false;
-  for (const std::string& old : declaredTypes()) removeFileNoFollow(typeFile(old));
+  if (!usable()) return false;
+  for (const std::string& old : declaredTypes()) {
+    ::unlinkat(folder_.get(), typeFileName(old).c_str(), 0);
+  }
   PlistArray list(types.begin(), types.end());
-  return !PropertyListFile::write(*folder_ + "/" + kTypesFileName, PlistValue(std::move(list)));
+  return writeFile(kTypesFileName, PlistValue(std::move(list)));
 }
 
 std::vector<std::string> NamedPasteboard::declaredTypes() const {
   std::vector<std::string> types;
-  if (!folder_) return types;
-  std::optional<PlistValue> list = PropertyListFile::read(*folder_ + "/" + kTypesFileName);
+  if (!usable()) return types;
+  std::optional<PlistValue> list = readFile(kTypesFileName);
   if (!list || !list->asArray()) return types;
   for (const PlistValue& entry : *list->asArray()) {
     if (const std::string* type = entry.asString()) types.push_back(*type);
@@ -83,17 +144,17 @@ std::vector<std::string> NamedPasteboard::declaredTypes() const {
 }
 
 bool NamedPasteboard::setPropertyListForType(const PlistValue& value, const std::string& type) {
-  if (!folder_) return false;
+  if (!usable()) return false;
   std::vector<std::string> declared = declaredTypes();
   if (std::find(declared.begin(), declared.end(), type) == declared.end()) return false;
-  return !PropertyListFile::write(typeFile(type), value);
+  return writeFile(typeFileName(type), value);
 }
 
 std::optional<PlistValue> NamedPasteboard::propertyListForType(const std::string& type) const {
-  if (!folder_) return std::nullopt;
+  if (!usable()) return std::nullopt;
   std::vector<std::string> declared = declaredTypes();
   if (std::find(declared.begin(), declared.end(), type) == declared.end()) return std::nullopt;
-  return PropertyListFile::read(typeFile(type));
+  return readFile(typeFileName(type));
 }
 
 }  // namespace platform

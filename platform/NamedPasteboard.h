@@ -2,16 +2,28 @@
 // A named pasteboard shared by the processes of one user: one folder per pasteboard name in the
 // user's private runtime folder, one property-list file per declared type holding its data.
 //
-// The runtime folder is XDG_RUNTIME_DIR when set, else "/tmp/rcp-pasteboards-<euid>". It must be
-// a real folder owned by the effective user with mode 0700 (created so when missing); anything
-// else (a link, another owner, wider rights) is refused and the pasteboard is unusable.
-// Declaring types empties the pasteboard. Data is stored only for a declared type and every
-// file is replaced atomically, so a reader sees one writer's whole record.
+// The user: for a process running as root, the logged-in user (USER, else the login name; the
+// user whose preferences are read, EffectiveUserGuard.h), so that a root run's record reaches
+// the user's own processes; any other process uses its effective user.
+// The runtime folder is "/run/user/<uid>" when that is a real folder owned by the user with no
+// rights for others, else "/tmp/rcp-pasteboards-<uid>". It depends on the user id alone (not on
+// the environment), so a root run and the user's processes always meet in the same folder.
+// The folders "<runtime>/pasteboards/<name>" are created owned by the user with mode 0700
+// (a root run creates them and gives them to the user); a folder is refused when it is a link,
+// not a folder, or open to others, and when it belongs to another user (except that a root run
+// gives a root-owned one, which only an earlier root run can have left, to the user). Then the
+// pasteboard is unusable.
+// Every access below the runtime folder goes through folder descriptors without following a
+// link. Files written are owned by the user (never left to root); declaring types empties the
+// pasteboard. Data is stored only for a declared type and every file is replaced atomically,
+// so a reader sees one writer's whole record.
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/PlistValue.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 
@@ -20,7 +32,7 @@ class NamedPasteboard {
   explicit NamedPasteboard(const std::string& name);
 
   // False when the pasteboard folder is unusable.
-  bool usable() const { return folder_.has_value(); }
+  bool usable() const { return folder_.valid(); }
 
   // Replaces the declared types and removes all stored data.
   bool declareTypes(const std::vector<std::string>& types);
@@ -32,9 +44,11 @@ class NamedPasteboard {
   std::optional<PlistValue> propertyListForType(const std::string& type) const;
 
  private:
-  std::string typeFile(const std::string& type) const;
+  bool writeFile(const std::string& fileName, const PlistValue& value) const;
+  std::optional<PlistValue> readFile(const std::string& fileName) const;
 
-  std::optional<std::string> folder_;
+  FileOwner owner_{};
+  UniqueFd folder_;
 };
 
 }  // namespace platform

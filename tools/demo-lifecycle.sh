@@ -7,8 +7,8 @@
 # simulated platform launcher, which really copies and removes plug-ins.
 #
 # Everything runs in a private mount namespace with a fresh tmpfs over /tmp, where the programs
-# keep their log files, the configuration store and the installer pasteboard: nothing outside
-# <build dir>/demo-lifecycle is touched.
+# keep their log files, the configuration store and the installer pasteboard, and with HOME in
+# the sandbox (the workspace lies in it): nothing outside <build dir>/demo-lifecycle is touched.
 set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
@@ -73,7 +73,10 @@ mkdir -p "$rcp/deploy" "$rcp/eclipse/plugins/com.norq.rcp.base_3.0.1.20240101"
 plist "$destination/Tallo.app/Contents/Info.plist" '{"CFBundleShortVersionString": "3.0.1"}'
 plist "$rcp/installInfo.plist" '{"version": "3.0.1"}'
 manifest install >"$rcp/deploy/install.xml"
-printf 'rcp.data=%s\n' "$sandbox/workspace" >"$rcp/rcplauncher.properties"
+# The user's home and the workspace in it, as the launcher settings name it.
+export HOME=$sandbox/home
+mkdir -p "$HOME/Tallo/workspace"
+printf 'rcp.data=${env.HOME}/Tallo/workspace\n' >"$rcp/rcplauncher.properties"
 cp "$simulator" "$rcp/rcplauncher"
 
 # The add-on package beside its deploy folder, and the update site it brings.

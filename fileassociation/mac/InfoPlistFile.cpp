@@ -30,6 +30,15 @@ std::int32_t writeError(const std::error_code& error) {
   }
 }
 
+// The file an Info.plist that is a symbolic link names: the library runs in the user's own
+// process and edits the bundle's real Info.plist there, where a replacement of the link itself
+// would leave a detached copy in the bundle. A path that cannot be resolved stays as it is.
+std::string editedPath(const FileUrl& url) {
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::canonical(url.path(), error);
+  return error ? url.path() : resolved.string();
+}
+
 }  // namespace
 
 std::int32_t getURL(std::string_view bundlePath, std::optional<FileUrl>& url) {
@@ -48,12 +57,12 @@ std::int32_t getURL(std::string_view bundlePath, std::optional<FileUrl>& url) {
 }
 
 std::int32_t readInfoFile(const FileUrl& url, std::optional<platform::PlistValue>& plist) {
-  plist = platform::PropertyListFile::read(url.path(), platform::PropertyListFile::Links::Follow);
+  plist = platform::PropertyListFile::read(editedPath(url), platform::PropertyListFile::Links::Follow);
   return plist ? noErr : coreFoundationUnknownErr;
 }
 
 std::int32_t writeInfoFile(const FileUrl& url, const platform::PlistValue& plist) {
-  std::error_code error = platform::PropertyListFile::write(url.path(), plist);
+  std::error_code error = platform::PropertyListFile::write(editedPath(url), plist);
   return error ? writeError(error) : noErr;
 }
 

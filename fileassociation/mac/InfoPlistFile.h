@@ -19,6 +19,9 @@ std::int32_t getURL(std::string_view bundlePath, std::optional<FileUrl>& url);
 // coreFoundationUnknownErr when the file cannot be read or holds no property list.
 std::int32_t readInfoFile(const FileUrl& url, std::optional<platform::PlistValue>& plist);
 
+// Reading and writing go to the file an Info.plist link names (the bundle's file is edited
+// where it really lies, its owner, group and mode kept).
+//
 // Writes the list in the XML form in one atomic replacement; a failed write leaves the old
 // file whole. noErr; kCFURLResourceAccessViolationError or kCFURLResourceNotFoundError for
 // those failures; coreFoundationUnknownErr for any other.

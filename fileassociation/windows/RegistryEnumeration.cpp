@@ -39,11 +39,12 @@ std::optional<std::string> enumSubKeyAt(HKEY key, DWORD index) {
   return nameText;
 }
 
-// Opens the key for one indexed read and logs the open; the caller has written its method line.
-std::optional<std::string> readOpened(const EffectiveKey& key, const std::string& callerKeyPath,
+// Opens the key for one indexed read and logs the path shown and the open; the caller has
+// written its method line.
+std::optional<std::string> readOpened(const EffectiveKey& key, const std::string& loggedKeyPath,
                                       DWORD index, std::optional<std::string> (*readAt)(HKEY, DWORD)) {
   auto& log = DiagnosticLog::instance();
-  log.write("KeyPath is : %s\n", callerKeyPath.c_str());
+  log.write("KeyPath is : %s\n", loggedKeyPath.c_str());
   RegistryKey opened;
   const LONG status = RegOpenKeyExA(key.root, key.path.c_str(), 0, KEY_READ, opened.receive());
   log.writeResult(status, "\tOpen key return : %d\n", static_cast<int>(status));
@@ -61,10 +62,10 @@ std::optional<std::string> readValueEntry(const EffectiveKey& key, const std::st
   return readOpened(key, callerKeyPath, index, enumValueAt);
 }
 
-std::optional<std::string> readSubKeyEntry(const EffectiveKey& key, const std::string& callerKeyPath,
+std::optional<std::string> readSubKeyEntry(const EffectiveKey& key, const std::string& /*callerKeyPath*/,
                                            DWORD index) {
   DiagnosticLog::instance().write("In getIndexedEnumKey method:\n");
-  return readOpened(key, callerKeyPath, index, enumSubKeyAt);
+  return readOpened(key, key.path, index, enumSubKeyAt);
 }
 
 DWORD countEntries(const EntryReader& read) {

@@ -20,7 +20,8 @@ using EntryReader = std::function<std::optional<std::string>(DWORD index)>;
 std::optional<std::string> readValueEntry(const EffectiveKey& key, const std::string& callerKeyPath,
                                           DWORD index);
 
-// The name of the sub-key at the index, read the same way.
+// The name of the sub-key at the index, read the same way; its log shows the effective key path
+// (under HKEY_USERS "<SID>\<key path>"), as every other function's log does.
 std::optional<std::string> readSubKeyEntry(const EffectiveKey& key, const std::string& callerKeyPath,
                                            DWORD index);
 

@@ -74,8 +74,8 @@ void Configuration::setPropertyForKey(const std::optional<platform::PlistValue>&
   _internalProperties.setPropertyForKey(value, key);
 }
 
-void Configuration::saveConfiguration() const {
-  _internalProperties.savePropertiesToFile(std::string(kConfigurationStorePath));
+bool Configuration::saveConfiguration() const {
+  return _internalProperties.savePropertiesToFile(std::string(kConfigurationStorePath));
 }
 
 void Configuration::cleanupConfiguration() {

@@ -22,7 +22,8 @@ class Configuration {
   std::optional<platform::PlistValue> getPropertyValueForKey(const std::string& key) const;
   // A none value removes the key.
   void setPropertyForKey(const std::optional<platform::PlistValue>& value, const std::string& key);
-  void saveConfiguration() const;
+  // True when the store file was written; a failed write leaves the old store whole.
+  bool saveConfiguration() const;
   // Deletes the store file (a link itself, never its target) and empties the store.
   void cleanupConfiguration();
 

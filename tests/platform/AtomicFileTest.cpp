@@ -1,13 +1,19 @@
 #include "platform/AtomicFile.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "common/TempDir.h"
 #include "platform/FileHelpers.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
@@ -28,26 +34,34 @@ class ScopedUmask {
   mode_t saved_;
 };
 
+std::pair<uid_t, gid_t> ownerOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(0, ::lstat(path.c_str(), &info)) << path;
+  return {info.st_uid, info.st_gid};
+}
+
 mode_t permissionsOf(const std::string& path) {
   struct stat info {};
   EXPECT_EQ(0, ::lstat(path.c_str(), &info)) << path;
   return info.st_mode & 07777;
 }
 
-TEST(AtomicFileTest, ReplacesOrCreatesWithDefaultPermissions) {
+// A new file gets the default bits; a replaced one keeps its mode whatever the umask.
+TEST(AtomicFileTest, NewFilesGetDefaultBitsAndReplacedOnesKeepTheirMode) {
   const struct {
     mode_t umask;
-    bool existing;
+    std::optional<mode_t> oldMode;
     mode_t expected;
-  } cases[] = {{022, true, 0644}, {027, false, 0640}, {0, true, 0666}, {077, false, 0600}};
+  } cases[] = {{022, std::nullopt, 0644}, {027, std::nullopt, 0640}, {077, std::nullopt, 0600},
+               {022, 0660, 0660},         {0, 0600, 0600},            {077, 02754, 02754}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "umask " << std::oct << c.umask << " existing "
-                                    << c.existing);
+    SCOPED_TRACE(testing::Message() << "umask " << std::oct << c.umask << " old mode "
+                                    << c.oldMode.value_or(0));
     TempDir dir;
     const std::string target = dir / "record.plist";
-    if (c.existing) {
+    if (c.oldMode) {
       writeWholeFile(target, "old contents that are longer than the new ones");
-      ::chmod(target.c_str(), 0600);
+      ASSERT_EQ(0, ::chmod(target.c_str(), *c.oldMode));
     }
     ScopedUmask mask(c.umask);
     ASSERT_FALSE(replaceFileAtomically(target, "new"));
@@ -55,6 +69,54 @@ TEST(AtomicFileTest, ReplacesOrCreatesWithDefaultPermissions) {
     EXPECT_EQ(c.expected, permissionsOf(target));
     EXPECT_EQ(Names{"record.plist"}, folderEntries(dir.str()));
   }
+}
+
+TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerAndGroupAndAGivenOwnerWins) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving files away needs root";
+  TempDir dir;
+  const std::string target = dir / "record.plist";
+  writeWholeFile(target, "old");
+  ASSERT_EQ(0, ::chown(target.c_str(), 4242, 4343));
+  ASSERT_EQ(0, ::chmod(target.c_str(), 0640));
+  ASSERT_FALSE(replaceFileAtomically(target, "new"));
+  EXPECT_EQ(std::make_pair(uid_t{4242}, gid_t{4343}), ownerOf(target));
+  EXPECT_EQ(0640u, permissionsOf(target));
+
+  platform::UniqueFd folder(::open(dir.str().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_FALSE(platform::replaceFileAtomicallyAt(folder.get(), "new.plist", "new",
+                                                 platform::FileOwner{4545, 4646}));
+  EXPECT_EQ(std::make_pair(uid_t{4545}, gid_t{4646}), ownerOf(dir / "new.plist"));
+  ASSERT_FALSE(replaceFileAtomically(dir / "fresh.plist", "new"));
+  EXPECT_EQ(std::make_pair(uid_t{0}, ::getegid()), ownerOf(dir / "fresh.plist"));
+  EXPECT_EQ(std::errc::invalid_argument,
+            platform::replaceFileAtomicallyAt(folder.get(), "../escape", "new"));
+}
+
+// Only the temporaries that killed runs left for this very target go: exact name shape, regular
+// files, not held by a live writer; a link of that shape is neither followed nor removed.
+TEST(AtomicFileTest, LeftoverTemporariesOfTheTargetAreSweptAndNothingElse) {
+  TempDir dir;
+  const std::string victim = dir / "victim";
+  writeWholeFile(victim, "must stay");
+  const Names kept = {".other.plist.tmp-AbC123",   ".record.plist.tmp-AbC12",
+                      ".record.plist.tmp-AbC1234", ".record.plist.tmp-Ab_123",
+                      ".record.plist.tmp-Held00",  "record.plist.tmp-AbC123"};
+  for (const std::string& name : kept) writeWholeFile(dir / name, "x");
+  writeWholeFile(dir / ".record.plist.tmp-AbC123", "leftover");
+  writeWholeFile(dir / ".record.plist.tmp-zz9ZZ0", "leftover");
+  ASSERT_EQ(0, ::symlink(victim.c_str(), (dir / ".record.plist.tmp-Link00").c_str()));
+  ASSERT_EQ(0, ::mkdir((dir / ".record.plist.tmp-Fold00").c_str(), 0700));
+  platform::UniqueFd held(::open((dir / ".record.plist.tmp-Held00").c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(0, ::flock(held.get(), LOCK_EX)) << "a writer that is still running";
+
+  ASSERT_FALSE(replaceFileAtomically(dir / "record.plist", "new"));
+
+  Names expected = kept;
+  expected.insert(expected.end(), {".record.plist.tmp-Fold00", ".record.plist.tmp-Link00",
+                                   "record.plist", "victim"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, folderEntries(dir.str()));
+  EXPECT_EQ("must stay", readWholeFile(victim));
 }
 
 TEST(AtomicFileTest, ReplacesALinkInsteadOfWritingThroughIt) {

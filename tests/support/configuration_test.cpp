@@ -3,10 +3,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "installer/support/Configuration.h"
+#include "installer/support/InstallManifest.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/JavaProperties.h"
 #include "platform/PropertyListFile.h"
 
 namespace {
@@ -27,7 +36,7 @@ class ConfigurationTest : public ::testing::Test {
 TEST_F(ConfigurationTest, SavedStoreIsReadBackAndCleanupEmptiesIt) {
   Configuration first;
   first.setPropertyForKey(PlistValue("/Applications/A.app/Contents/MacOS/rcp"), "pathToRcpHome");
-  first.saveConfiguration();
+  EXPECT_TRUE(first.saveConfiguration());
 
   std::optional<PlistValue> stored = storedDictionary();
   ASSERT_TRUE(stored);
@@ -75,10 +84,81 @@ TEST_F(ConfigurationTest, UnreadableStoreStaysInertAndIsNotOverwritten) {
   { std::ofstream(kConfigurationStorePath) << "not a property list"; }
   Configuration store;
   store.setPropertyForKey(PlistValue("x"), "pathToRcpHome");
-  store.saveConfiguration();
+  EXPECT_FALSE(store.saveConfiguration());
   std::ifstream in(kConfigurationStorePath);
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text, "not a property list");
+}
+
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Writes until the file system is full.
+void fillUp(const std::string& path) {
+  std::ofstream filler(path, std::ios::binary);
+  const std::string block(4096, 'f');
+  while (filler.write(block.data(), block.size())) filler.flush();
+}
+
+// Every record writer on a full disk (a small tmpfs over this test's private /tmp): the failure
+// is reported, the old file is left whole and no temporary file stays behind.
+TEST(RecordWritersOnAFullDisk, ReportTheFailureAndKeepTheOldFileWhole) {
+  const std::string big(64 * 1024, 'n');
+  const std::string oldManifest = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<install pad=\"" +
+                                  std::string(32 * 1024, 'o') + "\"/>\n";
+  struct Row {
+    const char* writer;
+    std::string path;
+    std::string oldBytes;
+    std::function<bool(const std::string&)> write;
+  };
+  const Row rows[] = {
+      {"property list", "/tmp/addonInfo.plist",
+       platform::PropertyListFile::toXml(PlistValue(platform::PlistDictionary{{"old", PlistValue(1)}})),
+       [&](const std::string& path) {
+         return !platform::PropertyListFile::write(
+             path, PlistValue(platform::PlistDictionary{{"new", PlistValue(big)}}));
+       }},
+      {"properties file", "/tmp/rcplauncher.properties", "old=1\n",
+       [&](const std::string& path) {
+         support::JavaProperties properties(path);
+         properties.setPropertyForKey(big, "new");
+         return properties.savePropertiesToFile();
+       }},
+      {"manifest", "/tmp/install.xml", oldManifest,
+       [](const std::string& path) { return support::InstallManifest(path).saveInstallManifestAs(); }},
+      {"configuration store", kConfigurationStorePath,
+       platform::PropertyListFile::toXml(PlistValue(platform::PlistDictionary{{"old", PlistValue(1)}})),
+       [&](const std::string&) {
+         Configuration store;
+         store.setPropertyForKey(PlistValue(big), "P_RCPDATA");
+         return store.saveConfiguration();
+       }},
+  };
+  // A mount namespace of this process's own, so that the small /tmp never reaches the
+  // machine's however the test is started.
+  ASSERT_EQ(0, ::unshare(CLONE_NEWNS));
+  ASSERT_EQ(0, ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.writer);
+    ASSERT_EQ(0, ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=256k,mode=1777"));
+    { std::ofstream(row.path, std::ios::binary) << row.oldBytes; }
+    fillUp("/tmp/filler");
+
+    EXPECT_FALSE(row.write(row.path));
+    EXPECT_EQ(row.oldBytes, readBytes(row.path));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("/tmp")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {std::filesystem::path(row.path).filename().string(), "filler"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, names);
+    ASSERT_EQ(0, ::umount2("/tmp", MNT_DETACH));
+  }
 }
 
 }  // namespace

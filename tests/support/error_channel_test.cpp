@@ -1,9 +1,13 @@
 // The installer pasteboard's error record and the per-user trace switch. Runs with a private
 // /tmp, where the pasteboard and the trace file live.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -71,6 +75,65 @@ TEST(ErrorChannelTest, PlantedPasteboardFolderIsNotUsed) {
   struct stat st {};
   EXPECT_NE(::lstat("/tmp/elsewhere/pasteboards", &st), 0) << "nothing written through the link";
   ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0 /tmp/elsewhere"), 0);
+}
+
+// Entries below the folder (links not followed) whose owner is not the user, or that are open to
+// others, as "path owner mode".
+std::vector<std::string> entriesNotPrivateTo(const std::string& folder, uid_t uid) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) != 0 || st.st_uid != uid ||
+        (S_ISDIR(st.st_mode) && (st.st_mode & 0777) != 0700)) {
+      found.push_back(entry.path().string() + " " + std::to_string(st.st_uid) + " " +
+                      std::to_string(st.st_mode & 0777));
+    }
+  }
+  return found;
+}
+
+// The record as a process of the user reads it: a child that has dropped every root id.
+bool userReadsRecord(const testing_support::TestUser& user, const PlistValue& expected) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(user.gid, user.gid, user.gid) != 0 ||
+        ::setresuid(user.uid, user.uid, user.uid) != 0) {
+      ::_exit(2);
+    }
+    ::_exit(InstallUtil::getErrorMessage() == expected ? 0 : 1);
+  }
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Root writes the record for the logged-in user: in the user's folder (chosen by the user id,
+// not by an inherited environment), owned by the user, where the user's own process reads it.
+TEST(ErrorChannelTest, ARootRunsRecordReachesTheLoggedInUser) {
+  RCP_WITH_TEST_USER(user);
+  ::setenv("USER", user.name.c_str(), 1);
+  const std::string inherited = user.scratch + "/inherited-runtime";
+  ASSERT_EQ(::mkdir(inherited.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(inherited.c_str(), user.uid, user.gid), 0);
+  ::setenv("XDG_RUNTIME_DIR", inherited.c_str(), 1);
+  PlistValue failure(PlistDictionary{{"ERROR_CODE", PlistValue(190)},
+                                     {"ERROR_DETAILS", PlistValue(PlistArray{"detail"})}});
+
+  const std::string fallback = "/tmp/rcp-pasteboards-" + std::to_string(user.uid);
+  const std::string runUser = "/run/user/" + std::to_string(user.uid);
+  for (const std::string& folder : {fallback, runUser}) {
+    SCOPED_TRACE(folder);
+    if (folder == runUser) {
+      ASSERT_EQ(::mkdir(runUser.c_str(), 0700), 0);
+      ASSERT_EQ(::chown(runUser.c_str(), user.uid, user.gid), 0);
+    }
+    InstallUtil::initInternalPasteboard(true);
+    InstallUtil::sendErrorMessage(failure);
+    EXPECT_TRUE(userReadsRecord(user, failure));
+    EXPECT_EQ(entriesNotPrivateTo(folder, user.uid), std::vector<std::string>{});
+    EXPECT_TRUE(std::filesystem::exists(folder + "/pasteboards/INSTALLATION_INTERNAL_PASTEBOARD"));
+    EXPECT_TRUE(std::filesystem::is_empty(inherited)) << "nothing in the inherited runtime folder";
+  }
 }
 
 TEST(TraceSwitchTest, OffForAUserWithoutThePreference) {

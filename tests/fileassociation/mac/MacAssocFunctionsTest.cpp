@@ -88,7 +88,7 @@ TEST_F(MacAssocFunctions, GetUrlResolvesAnExistingInfoPlistOfABundlePathUpTo1003
   EXPECT_EQ(getURL((longest + "x").c_str(), &url), macassoc::kNoUrlStatus);
 }
 
-TEST_F(MacAssocFunctions, ReadAndWriteReportFailuresAndNeverWriteThroughALink) {
+TEST_F(MacAssocFunctions, ReadAndWriteReportFailuresAndEditALinkedInfoPlistWhereItLies) {
   PlistValue plist;
   FileUrl garbage(dir_ / "Garbage.plist");
   writeAll(garbage.path(), "not a property list {");
@@ -97,17 +97,21 @@ TEST_F(MacAssocFunctions, ReadAndWriteReportFailuresAndNeverWriteThroughALink) {
   EXPECT_EQ(readInfoFile(&folder, &plist), macassoc::coreFoundationUnknownErr);
   EXPECT_EQ(readInfoFile(nullptr, &plist), macassoc::paramErr);
 
-  // An Info.plist that is a link is replaced, never written through.
+  // An Info.plist that is a link is edited where it lies: the link stays, the file it names
+  // gets the new list and keeps its mode.
   std::string outside = dir_ / "outside.plist";
   writeAll(outside, kInfoXml);
+  fs::permissions(outside, fs::perms(0640));
   fs::create_directories(dir_ / "Linked.app/Contents");
   fs::create_symlink(outside, dir_ / "Linked.app/Contents/Info.plist");
   FileUrl linked("");
   ASSERT_EQ(getURL((dir_ / "Linked.app").c_str(), &linked), macassoc::noErr);
   ASSERT_EQ(readInfoFile(&linked, &plist), macassoc::noErr);
+  (*plist.asDictionary())["Edited"] = std::string("yes");
   EXPECT_EQ(writeInfoFile(&linked, &plist), macassoc::noErr);
-  EXPECT_FALSE(fs::is_symlink(linked.path()));
-  EXPECT_EQ(readAll(outside), kInfoXml);
+  EXPECT_TRUE(fs::is_symlink(linked.path()));
+  EXPECT_NE(readAll(outside).find("<key>Edited</key>"), std::string::npos);
+  EXPECT_EQ(fs::status(outside).permissions() & fs::perms::mask, fs::perms(0640));
 
   FileUrl nowhere(dir_ / "missing-folder/Info.plist");
   EXPECT_EQ(writeInfoFile(&nowhere, &plist), macassoc::kCFURLResourceNotFoundError);

@@ -60,6 +60,20 @@ void withShell(Harness& h, const std::filesystem::path& profile, const std::stri
   const auto stored = readRawValue(HKEY_USERS, scoped, "Scoped");
   expect(stored && stored->bytes == std::string("yes", 4), "the value is in HKEY_USERS\\<SID>\\<key path>");
 
+  // Key enumeration shows the effective path; value enumeration shows the caller's.
+  expectEqual(h.lib.createRegKey(h.env(), nullptr, kUsers, h.string(kKey + "\\child")), 0L, "createRegKey under HKEY_USERS");
+  mark = readLog(profile).size();
+  expectEqual(h.jvm.strings(h.lib.getRegEnumSubKeys(h.env(), nullptr, kUsers, h.string(kKey))),
+              std::optional<std::vector<std::optional<std::string>>>({std::string("child")}), "the sub-keys of the SID's key");
+  const std::string keyLog = logAfter(profile, mark);
+  expect(keyLog.find("In getIndexedEnumKey method:\nKeyPath is : " + scoped + "\n") != std::string::npos &&
+             keyLog.find("KeyPath is : " + kKey + "\n") == std::string::npos,
+         "key enumeration logs the path inside the shell user's hive");
+  mark = readLog(profile).size();
+  h.lib.getRegEnumValueDataPairs(h.env(), nullptr, kUsers, h.string(kKey));
+  expect(logAfter(profile, mark).find("In getIndexedEnumValue method:\nKeyPath is : " + kKey + "\n") != std::string::npos,
+         "value enumeration logs the path as the caller passed it");
+
   // "<SID>\<key path>" must fit the 1024-byte buffer whole, its NUL included.
   const std::size_t padding = 1023 - (sid.size() + 1) - (kTestKey.size() + 1);
   const std::string longest = kTestKey + "\\" + std::string(padding, 'u');
