@@ -3,8 +3,6 @@
 // canonical form that xmllint gives of the saved file must equal that of the file loaded.
 // Documents are canonicalized in batches (one xmllint run each); a batch that differs is
 // compared file by file to name the documents that changed.
-#include <iconv.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/IconvText.h"
 #include "common/TempDir.h"
 #include "installer/support/InstallManifest.h"
 #include "platform/ProgramOutput.h"
@@ -26,7 +25,7 @@ using testing_support::TempDir;
 
 // Every n-th generated MIME type keeps the run to seconds; the package's own sources and the
 // layout rules are taken whole.
-constexpr std::size_t kMimeTypeStride = 6;
+constexpr std::size_t kMimeTypeStride = 8;
 constexpr std::size_t kBatchSize = 100;
 const char* const kRulesFolder = "/usr/share/X11/xkb/rules";
 const char* const kEncodings[] = {"windows-1252", "ISO-8859-15", "UTF-16",   "Big5",
@@ -65,23 +64,6 @@ std::string readFile(const std::string& path) {
   return bytes.str();
 }
 
-// The text in `to`, or none when a character does not fit.
-std::optional<std::string> converted(const std::string& utf8, const char* to) {
-  iconv_t converter = ::iconv_open(to, "UTF-8");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* outAt = out.data();
-  std::size_t outLeft = out.size();
-  const bool ok = ::iconv(converter, &in, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) &&
-                  ::iconv(converter, nullptr, nullptr, &outAt, &outLeft) != static_cast<size_t>(-1);
-  ::iconv_close(converter);
-  if (!ok) return std::nullopt;
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 std::string withDeclaredEncoding(const std::string& document, const std::string& encoding) {
   const std::string declaration = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>";
   if (document.rfind("<?xml", 0) != 0) return declaration + "\n" + document;
@@ -105,11 +87,11 @@ bool isWholeElementLine(const std::string& line) {
 // is not a whole element.
 std::optional<std::string> reencoded(const std::string& document, const std::string& encoding) {
   const std::string text = withDeclaredEncoding(document, encoding);
-  if (encoding == "UTF-16") return converted(text, "UTF-16");
+  if (encoding == "UTF-16") return testing_support::iconvFromUtf8(text, "UTF-16");
   std::string out;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    std::optional<std::string> bytes = converted(line + "\n", encoding.c_str());
+    std::optional<std::string> bytes = testing_support::iconvFromUtf8(line + "\n", encoding.c_str());
     if (bytes) {
       out += *bytes;
     } else if (!isWholeElementLine(line)) {
