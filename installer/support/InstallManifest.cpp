@@ -9,9 +9,11 @@ namespace support {
 namespace {
 
 // The descent to the "installfeature" elements, logging the step that found nothing.
-std::optional<std::vector<pugi::xml_node>> installFeaturesOf(const pugi::xml_document* document) {
-  if (document == nullptr) return std::nullopt;
-  manifest_document::InstallFeatures found = manifest_document::findInstallFeatures(*document);
+std::optional<std::vector<xmlNode*>> installFeaturesOf(
+    const std::optional<manifest_document::LoadedManifest>& manifest) {
+  if (!manifest) return std::nullopt;
+  manifest_document::InstallFeatures found =
+      manifest_document::findInstallFeatures(*manifest->document);
   if (found.failure != nullptr) {
     platform::SystemLog::log(platform::kLogError, "%s", found.failure);
     return std::nullopt;
@@ -21,21 +23,18 @@ std::optional<std::vector<pugi::xml_node>> installFeaturesOf(const pugi::xml_doc
 
 }  // namespace
 
-// A missing or malformed file gives an object without a document, silently.
+// A missing, malformed or too deeply nested file gives an object without a document, silently.
 InstallManifest::InstallManifest(std::string pathToManifest)
     : _pathToManifest(std::move(pathToManifest)) {
   std::optional<std::string> bytes = readRegularFileBytes(_pathToManifest);
   if (!bytes) return;
-  std::optional<manifest_document::LoadedManifest> loaded = manifest_document::parse(*bytes);
-  if (!loaded) return;
-  _xmlDoc = std::move(loaded->document);
-  _encoding = loaded->encoding;
+  _xmlDoc = manifest_document::parse(*bytes);
 }
 
 InstallManifest::~InstallManifest() = default;
 
 bool InstallManifest::replaceInstallerRootWith(const std::string& root) {
-  std::optional<std::vector<pugi::xml_node>> installFeatures = installFeaturesOf(_xmlDoc.get());
+  std::optional<std::vector<xmlNode*>> installFeatures = installFeaturesOf(_xmlDoc);
   if (!installFeatures) return false;
   manifest_document::replaceInstallerRoot(*installFeatures, root);
   return true;
@@ -43,7 +42,7 @@ bool InstallManifest::replaceInstallerRootWith(const std::string& root) {
 
 std::optional<std::string> InstallManifest::checkInstalledFeatureFeatureID(
     const std::string& installFeatureID, const std::optional<std::string>& featureID) const {
-  std::optional<std::vector<pugi::xml_node>> installFeatures = installFeaturesOf(_xmlDoc.get());
+  std::optional<std::vector<xmlNode*>> installFeatures = installFeaturesOf(_xmlDoc);
   if (!installFeatures) return "-1";
   return manifest_document::installedFeatureVersion(*installFeatures, installFeatureID,
                                                     featureID);
@@ -51,8 +50,9 @@ std::optional<std::string> InstallManifest::checkInstalledFeatureFeatureID(
 
 bool InstallManifest::saveInstallManifestAs(const std::optional<std::string>& path) const {
   if (!_xmlDoc) return false;
-  std::string bytes = manifest_document::serialize(*_xmlDoc, _encoding);
-  return !platform::replaceFileAtomically(path.value_or(_pathToManifest), bytes);
+  std::optional<std::string> bytes = manifest_document::serialize(*_xmlDoc);
+  if (!bytes) return false;
+  return !platform::replaceFileAtomically(path.value_or(_pathToManifest), *bytes);
 }
 
 }  // namespace support

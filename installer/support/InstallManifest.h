@@ -5,11 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "installer/support/ManifestEncoding.h"
-
-namespace pugi {
-class xml_document;
-}
+#include "installer/support/ManifestDocument.h"
 
 namespace support {
 
@@ -29,8 +25,8 @@ class InstallManifest {
 
  private:
   std::string _pathToManifest;
-  std::unique_ptr<pugi::xml_document> _xmlDoc;  // null when reading or parsing failed
-  ManifestEncoding _encoding;                    // how the file was encoded; a save keeps it
+  // Without a document when reading or parsing failed; a save keeps the file's encoding.
+  std::optional<manifest_document::LoadedManifest> _xmlDoc;
 };
 
 }  // namespace support

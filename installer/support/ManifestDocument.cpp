@@ -1,162 +1,231 @@
+// Loading and saving; the element path is in ManifestElementPath.cpp.
 #include "installer/support/ManifestDocument.h"
 
-#include <cstring>
+#include <libxml/parser.h>
+#include <libxml/xmlsave.h>
 
-#include "installer/support/StringUtil.h"
+#include <libxml/entities.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+
+#include "installer/support/XmlLibraryScope.h"
 
 namespace support::manifest_document {
 namespace {
 
-using Charset = ManifestEncoding::Charset;
+struct ByteOrderMark {
+  std::string_view bytes;
+  const char* encoding;
+};
+// The byte order marks libxml2 reads. A UTF-16 file without a mark is read only when it
+// declares its encoding.
+constexpr ByteOrderMark kByteOrderMarks[] = {
+    {"\xEF\xBB\xBF", "UTF-8"}, {"\xFF\xFE", "UTF-16LE"}, {"\xFE\xFF", "UTF-16BE"}};
 
-constexpr const char* kInstallerRootPlaceholder = "${installer.root}";
-constexpr const char* kNoVersion = "-1";
-
-pugi::xml_encoding parseEncodingFor(const ManifestEncoding& encoding) {
-  return encoding.charset == Charset::Latin1 ? pugi::encoding_latin1 : pugi::encoding_auto;
+ByteOrderMark byteOrderMarkOf(std::string_view bytes) {
+  for (const ByteOrderMark& mark : kByteOrderMarks) {
+    if (bytes.substr(0, mark.bytes.size()) == mark.bytes) return mark;
+  }
+  return {"", "UTF-8"};
 }
 
-// What the parser found when nothing declared it: UTF-16 and UTF-32 without a byte order mark.
-Charset charsetOf(pugi::xml_encoding found, Charset declared) {
-  switch (found) {
-    case pugi::encoding_utf16_le: return Charset::Utf16Le;
-    case pugi::encoding_utf16_be: return Charset::Utf16Be;
-    case pugi::encoding_utf32_le: return Charset::Utf32Le;
-    case pugi::encoding_utf32_be: return Charset::Utf32Be;
-    default: return declared;
+// Entity references stay references (no substitution), no DTD is loaded, nothing is fetched.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+bool isBlankText(const xmlNode* node) {
+  return node->type == XML_TEXT_NODE && xmlIsBlankNode(node) == 1;
+}
+
+// Text that belongs to the content: any non-blank text, a CDATA section, an entity reference.
+bool isContentText(const xmlNode* node) {
+  return node->type == XML_CDATA_SECTION_NODE || node->type == XML_ENTITY_REF_NODE ||
+         (node->type == XML_TEXT_NODE && !isBlankText(node));
+}
+
+// Elements, comments and processing instructions with blanks between them, and nothing else.
+bool holdsElementContent(const xmlNode* element) {
+  bool structure = false;
+  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+    if (isContentText(child)) return false;
+    structure |= child->type != XML_TEXT_NODE;
+  }
+  return structure;
+}
+
+bool hasTextChild(const xmlNode* element) {
+  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+    if (child->type == XML_TEXT_NODE || isContentText(child)) return true;
+  }
+  return false;
+}
+
+void removeBlankChildren(xmlNode* element) {
+  for (xmlNode* child = element->children; child != nullptr;) {
+    xmlNode* next = child->next;
+    if (isBlankText(child)) {
+      xmlUnlinkNode(child);
+      xmlFreeNode(child);
+    }
+    child = next;
   }
 }
 
-pugi::xml_encoding saveEncodingFor(Charset charset) {
-  switch (charset) {
-    case Charset::Utf16Le: return pugi::encoding_utf16_le;
-    case Charset::Utf16Be: return pugi::encoding_utf16_be;
-    case Charset::Utf32Le: return pugi::encoding_utf32_le;
-    case Charset::Utf32Be: return pugi::encoding_utf32_be;
-    default: return pugi::encoding_utf8;  // Latin-1 and ASCII are encoded afterwards
+// The saver indents the children of an element that has no text child and writes the
+// children of any other element as they are. An element kept as it is (preserved space) gets
+// an empty text child, which writes nothing and keeps the saver's indentation out.
+void keepAsItIs(xmlNode* element) {
+  if (element->children != nullptr && !hasTextChild(element)) {
+    xmlAddChild(element, xmlNewDocText(element->doc, BAD_CAST ""));
   }
 }
 
-class StringWriter : public pugi::xml_writer {
+// Drops the blank text between elements where it is only layout, so that a save re-indents
+// exactly there.
+void dropLayoutBlanks(xmlNode* element) {
+  if (xmlNodeGetSpacePreserve(element) == 1) {
+    keepAsItIs(element);
+    return;
+  }
+  if (!holdsElementContent(element)) return;
+  removeBlankChildren(element);
+  for (xmlNode* child = element->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) dropLayoutBlanks(child);
+  }
+}
+
+// The deepest element nesting, counted without recursion (the root element is 1).
+int elementDepth(const xmlDoc& document) {
+  int deepest = 0;
+  int depth = 0;
+  const xmlNode* node = document.children;
+  while (node != nullptr) {
+    if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+      deepest = std::max(deepest, ++depth);
+      node = node->children;
+      continue;
+    }
+    if (node->type == XML_ELEMENT_NODE) deepest = std::max(deepest, depth + 1);
+    while (node != nullptr && node->next == nullptr) {
+      node = node->parent;
+      if (node == nullptr || node->type != XML_ELEMENT_NODE) return deepest;
+      --depth;
+    }
+    if (node != nullptr) node = node->next;
+  }
+  return deepest;
+}
+
+// What reading the attribute values costs: the length of their text once entity references
+// are replaced, as the element path reads them. An entity is measured once.
+class ExpansionMeter {
  public:
-  explicit StringWriter(std::string& out) : out_(out) {}
-  void write(const void* data, size_t size) override {
-    out_.append(static_cast<const char*>(data), size);
+  explicit ExpansionMeter(const xmlDoc& document) : _document(document) {}
+
+  std::size_t lengthOf(const xmlNode* nodes) {
+    std::size_t length = 0;
+    for (const xmlNode* node = nodes; node != nullptr; node = node->next) {
+      if (node->type == XML_ENTITY_REF_NODE) {
+        length = saturatingSum(length, lengthOfEntity(node->name));
+      } else if (node->content != nullptr) {
+        length = saturatingSum(length, std::strlen(reinterpret_cast<const char*>(node->content)));
+      }
+    }
+    return length;
   }
 
  private:
-  std::string& out_;
+  static std::size_t saturatingSum(std::size_t a, std::size_t b) {
+    return a > SIZE_MAX - b ? SIZE_MAX : a + b;
+  }
+
+  std::size_t lengthOfEntity(const xmlChar* name) {
+    xmlEntity* entity = xmlGetDocEntity(&_document, name);
+    if (entity == nullptr) return 0;
+    auto [known, added] = _lengths.try_emplace(entity, 0);  // 0 while measured: no loop
+    if (added) known->second = lengthOf(entity->children);
+    return known->second;
+  }
+
+  const xmlDoc& _document;
+  std::map<const xmlEntity*, std::size_t> _lengths;
 };
 
-// child(name) of pugixml also matches processing instructions of that name.
-pugi::xml_node firstChildElement(pugi::xml_node parent, const char* name) {
-  for (pugi::xml_node child : parent.children(name)) {
-    if (child.type() == pugi::node_element) return child;
-  }
-  return {};
-}
-
-std::vector<pugi::xml_node> childElements(pugi::xml_node parent, const char* name) {
-  std::vector<pugi::xml_node> elements;
-  for (pugi::xml_node child : parent.children(name)) {
-    if (child.type() == pugi::node_element) elements.push_back(child);
-  }
-  return elements;
-}
-
-// An element without "id" matches no id, not even an empty one.
-bool hasID(pugi::xml_node element, const std::string& id) {
-  pugi::xml_attribute attribute = element.attribute("id");
-  return attribute && id == attribute.value();
-}
-
-bool isInstallAction(pugi::xml_node feature) {
-  pugi::xml_attribute action = feature.attribute("action");
-  return !action || std::strcmp(action.value(), "install") == 0;
-}
-
-std::optional<std::string> versionOf(pugi::xml_node element) {
-  pugi::xml_attribute version = element.attribute("version");
-  if (!version) return std::nullopt;
-  return std::string(version.value());
-}
-
-// The version of the first feature F that "installFeature" installs; "-1" when none.
-std::optional<std::string> featureVersionIn(pugi::xml_node installFeature,
-                                            const std::string& featureID) {
-  pugi::xml_node requirements = firstChildElement(installFeature, "requirements");
-  for (pugi::xml_node feature : childElements(requirements, "feature")) {
-    if (hasID(feature, featureID) && isInstallAction(feature)) {
-      return versionOf(feature);
+// The length of all attribute values with entity references replaced, up to SIZE_MAX / 2.
+std::size_t attributeTextLength(const xmlDoc& document) {
+  ExpansionMeter meter(document);
+  std::size_t total = 0;
+  std::vector<const xmlNode*> pending = {xmlDocGetRootElement(&document)};
+  while (!pending.empty()) {
+    const xmlNode* element = pending.back();
+    pending.pop_back();
+    if (element == nullptr) continue;
+    for (const xmlAttr* attribute = element->properties; attribute != nullptr;
+         attribute = attribute->next) {
+      total = std::min(total + std::min(meter.lengthOf(attribute->children), SIZE_MAX / 2),
+                       SIZE_MAX / 2);
+    }
+    for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE) pending.push_back(child);
     }
   }
-  return kNoVersion;
+  return total;
+}
+
+int writeToString(void* context, const char* bytes, int length) {
+  static_cast<std::string*>(context)->append(bytes, static_cast<std::size_t>(length));
+  return length;
+}
+
+// libxml2 writes the mark of "UTF-16" itself, and none for UTF-8 or a UTF-16 of named order.
+std::string byteOrderMarkFor(const LoadedManifest& manifest, const char* encoding,
+                             std::string_view saved) {
+  const ByteOrderMark mark = byteOrderMarkOf(manifest.byteOrderMark);
+  if (mark.bytes.empty() || xmlStrcasecmp(BAD_CAST encoding, BAD_CAST mark.encoding) != 0 ||
+      byteOrderMarkOf(saved).bytes == mark.bytes) {
+    return "";
+  }
+  return std::string(mark.bytes);
 }
 
 }  // namespace
 
 std::optional<LoadedManifest> parse(std::string_view bytes) {
-  LoadedManifest loaded{std::make_unique<pugi::xml_document>(), declaredManifestEncoding(bytes)};
-  pugi::xml_parse_result result = loaded.document->load_buffer(
-      bytes.data(), bytes.size(), pugi::parse_full, parseEncodingFor(loaded.encoding));
-  if (!result) return std::nullopt;
-  loaded.encoding.charset = charsetOf(result.encoding, loaded.encoding.charset);
-  return loaded;
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+  XmlLibraryScope scope;
+  xmlParserCtxtPtr context = xmlNewParserCtxt();
+  if (context == nullptr) return std::nullopt;
+  Document document(xmlCtxtReadMemory(context, bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, nullptr, kParseOptions));
+  const bool wellFormed = context->wellFormed != 0;
+  xmlFreeParserCtxt(context);
+  if (!document || !wellFormed || elementDepth(*document) > kMaxElementDepth ||
+      attributeTextLength(*document) > kMaxAttributeText) {
+    return std::nullopt;
+  }
+  if (xmlNode* root = xmlDocGetRootElement(document.get())) dropLayoutBlanks(root);
+  const ByteOrderMark mark = byteOrderMarkOf(bytes);
+  return LoadedManifest{std::move(document), std::string(mark.bytes), mark.encoding};
 }
 
-std::string serialize(const pugi::xml_document& document, const ManifestEncoding& encoding) {
+std::optional<std::string> serialize(const LoadedManifest& manifest) {
+  XmlLibraryScope scope;
+  xmlDoc* document = manifest.document.get();
+  // A document without a declaration (standalone -1: none was read) gets none made up.
+  int options = XML_SAVE_FORMAT;
+  if (document->standalone == -1) options |= XML_SAVE_NO_DECL;
+  // Named even for UTF-8: without a name the saver writes every other character as a reference.
+  const char* encoding = document->encoding != nullptr
+                             ? reinterpret_cast<const char*>(document->encoding)
+                             : manifest.undeclaredEncoding;
   std::string out;
-  StringWriter writer(out);
-  // No declaration is made up for a manifest that had none.
-  unsigned flags = pugi::format_indent | pugi::format_no_declaration;
-  if (encoding.byteOrderMark) flags |= pugi::format_write_bom;
-  document.save(writer, "  ", flags, saveEncodingFor(encoding.charset));
-  if (encoding.charset == Charset::Latin1) return encodeInSingleByteCharset(out, 0xFF);
-  if (encoding.charset == Charset::Ascii) return encodeInSingleByteCharset(out, 0x7F);
-  return out;
-}
-
-InstallFeatures findInstallFeatures(const pugi::xml_document& document) {
-  pugi::xml_node root = document.document_element();
-  if (!root) return {{}, "Not able to get root element"};
-  pugi::xml_node domainObject = firstChildElement(root, "domain-object");
-  if (!domainObject) return {{}, "Not able to get domain-object element"};
-  pugi::xml_node objectData = firstChildElement(domainObject, "object-data");
-  if (!objectData) return {{}, "Not able to get object-data element"};
-  pugi::xml_node install = firstChildElement(objectData, "install");
-  if (!install) return {{}, "Not able to get install element"};
-  std::vector<pugi::xml_node> installFeatures = childElements(install, "installfeature");
-  if (installFeatures.empty()) return {{}, "Not able to get install-feature element"};
-  return {std::move(installFeatures), nullptr};
-}
-
-void replaceInstallerRoot(const std::vector<pugi::xml_node>& installFeatures,
-                          const std::string& root) {
-  for (pugi::xml_node installFeature : installFeatures) {
-    pugi::xml_node requirements = firstChildElement(installFeature, "requirements");
-    for (pugi::xml_node feature : childElements(requirements, "feature")) {
-      pugi::xml_attribute url = feature.attribute("url");
-      if (!url) continue;
-      url.set_value(StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(
-                        url.value(), kInstallerRootPlaceholder, root)
-                        .c_str());
-    }
-  }
-}
-
-std::optional<std::string> installedFeatureVersion(
-    const std::vector<pugi::xml_node>& installFeatures, const std::string& installFeatureID,
-    const std::optional<std::string>& featureID) {
-  std::optional<std::string> result = kNoVersion;
-  for (pugi::xml_node installFeature : installFeatures) {
-    if (featureID) {
-      result = featureVersionIn(installFeature, *featureID);
-    } else if (hasID(installFeature, installFeatureID)) {
-      result = versionOf(installFeature);
-    }
-    if (result != kNoVersion) break;
-  }
-  return result;
+  xmlSaveCtxtPtr save = xmlSaveToIO(writeToString, nullptr, &out, encoding, options);
+  if (save == nullptr) return std::nullopt;
+  const bool written = xmlSaveDoc(save, document) >= 0;
+  if (xmlSaveClose(save) < 0 || !written) return std::nullopt;
+  return byteOrderMarkFor(manifest, encoding, out) + out;
 }
 
 }  // namespace support::manifest_document

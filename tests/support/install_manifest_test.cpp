@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "common/TempDir.h"
+#include "support/IconvText.h"
 #include "installer/support/InstallManifest.h"
 #include "installer/support/StringUtil.h"
-#include "installer/support/Utf16.h"
 #include "platform/ProgramOutput.h"
 #include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
@@ -254,51 +254,50 @@ TEST_F(InstallManifestTest, CheckInstalledFeatureFindsTheFirstInstalledVersion) 
   }
 }
 
-// A UTF-8 text in another encoding: one byte per character up to U+00FF, or UTF-16LE.
-std::string encoded(const std::string& utf8, const std::string& encoding) {
-  std::u16string units = support::utf16::fromUtf8(utf8);
-  std::string bytes = encoding == "UTF-16" ? "\xFF\xFE" : "";
-  for (char16_t unit : units) {
-    bytes += static_cast<char>(unit & 0xFF);
-    if (encoding == "UTF-16") bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
-
+// Each charset holds the characters of its text; the root brings one it cannot hold, which is
+// saved as a character reference. The saved file keeps the file's charset and declaration.
 TEST_F(InstallManifestTest, SavesInTheDeclaredEncoding) {
   const std::string body =
-      "<manifest note=\"caf\u00e9 \u00fc\"><!-- comment \u00e9 --><domain-object><object-data>"
+      "<manifest note=\"@T@\"><!-- comment @T@ --><domain-object><object-data>"
       "<install><installfeature id=\"A\" version=\"1\"><requirements>"
       "<feature id=\"f\" url=\"@R@/site\"/></requirements></installfeature></install>"
-      "</object-data></domain-object><text>na\u00efve</text></manifest>\n";
-  const std::string asciiBody =
-      "<manifest note=\"plain\"><domain-object><object-data><install><installfeature id=\"A\">"
-      "<requirements><feature id=\"f\" url=\"@R@/site\"/></requirements></installfeature>"
-      "</install></object-data></domain-object></manifest>\n";
-  const std::string root = "file:/Volumes/Caf\u00e9 \u4e2d";
+      "</object-data></domain-object><text>@T@ &amp; &#xE9;</text></manifest>\n";
   struct Case {
-    const char* declaration;
-    std::string body;
-    std::string encoding;  // of the bytes on disk
-    std::string mustHold;  // bytes the saved file holds
-    std::string mustNotHold;
+    const char* encoding;  // declared; none for a file without declaration
+    const char* text;      // characters the charset holds
+    const char* foreign;   // a character it does not hold, and its reference
+    const char* reference;
+    const char* byteOrderMark = "";
   };
   const Case cases[] = {
-      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n", body, "ISO-8859-1",
-       "na\xefve", "\xc3"},
-      {"<?xml version='1.0' encoding='latin1'?>\n", body, "ISO-8859-1", "&#x4E2D;", "\xc3"},
-      {"<?xml version=\"1.0\" encoding=\"US-ASCII\"?>\n", asciiBody, "US-ASCII",
-       "Caf&#xE9; &#x4E2D;", "\xc3"},
-      {"", body, "UTF-8", "na\u00efve", "&#x"},
-      {"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n", body, "UTF-16",
-       std::string("\xFF\xFE<\0", 4), "\xc3"},
+      {"ISO-8859-1", "caf\u00e9 \u00fc", "\u4e2d", "&#20013;"},
+      {"windows-1252", "\u20ac caf\u00e9", "\u4e2d", "&#20013;"},
+      {"ISO-8859-15", "\u20ac \u0153uvre", "\u4e2d", "&#20013;"},
+      {"windows-1250", "\u0159e\u0161en\u00ed", "\u4e2d", "&#20013;"},
+      {"Big5", "\u4e2d\u6587", "\u0e01", "&#3585;"},
+      {"GB2312", "\u4e2d\u6587", "\u0e01", "&#3585;"},
+      {"Shift_JIS", "\u65e5\u672c\u8a9e", "\u0e01", "&#3585;"},
+      {"TIS-620", "\u0e44\u0e17\u0e22", "\u4e2d", "&#20013;"},
+      {"US-ASCII", "plain", "\u00e9", "&#233;"},
+      {"UTF-16", "caf\u00e9 \u4e2d", "", ""},
+      {"UTF-16BE", "caf\u00e9 \u4e2d", "", "", "\xFE\xFF"},
+      {nullptr, "caf\u00e9 \u4e2d", "", "", "\xEF\xBB\xBF"},
+      {nullptr, "caf\u00e9 \u4e2d", "", ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.declaration + c.encoding);
-    std::string text = c.declaration + replaceAll(c.body, "@R@", "${installer.root}");
-    std::string source =
-        write("install.xml", c.encoding == "UTF-8" ? text : encoded(text, c.encoding));
-    std::string expected = write("expected.xml", replaceAll(c.body, "@R@", root));
+    const std::string charset = c.encoding != nullptr ? c.encoding : "UTF-8";
+    SCOPED_TRACE(charset + " " + c.byteOrderMark);
+    const std::string declaration =
+        c.encoding != nullptr ? "<?xml version=\"1.0\" encoding=\"" + charset + "\"?>\n" : "";
+    const std::string text = declaration + replaceAll(body, "@T@", c.text);
+    const std::string root = std::string("file:/Volumes/") + c.text + c.foreign;
+    std::optional<std::string> bytes =
+        testing_support::iconvFromUtf8(replaceAll(text, "@R@", "${installer.root}"),
+                                       charset.c_str());
+    ASSERT_TRUE(bytes);
+    std::string source = write("install.xml", c.byteOrderMark + *bytes);
+    std::string expected = write("expected.xml", replaceAll(replaceAll(
+        replaceAll(body, "@T@", c.text), "@R@", root), "\n", ""));
 
     InstallManifest manifest(source);
     ASSERT_TRUE(manifest.replaceInstallerRootWith(root));
@@ -306,19 +305,116 @@ TEST_F(InstallManifestTest, SavesInTheDeclaredEncoding) {
     std::string saved = readFile(source);
     EXPECT_TRUE(xmllintAccepts(source));
     EXPECT_EQ(canonical(source), canonical(expected));
-    EXPECT_NE(saved.find(c.mustHold), std::string::npos);
-    EXPECT_EQ(saved.find(c.mustNotHold), std::string::npos);
-    // The declaration stays (its quotes are the library's); none is made up where none was.
-    std::string start = *c.declaration != '\0' ? replaceAll(c.declaration, "'", "\"") : "<manifest";
-    if (c.encoding != "UTF-16") {
-      EXPECT_EQ(saved.rfind(start, 0), 0u);
+    EXPECT_EQ(saved.rfind(c.byteOrderMark, 0), 0u);
+    const std::string unmarked = charset == "UTF-16" ? "UTF-16LE" : charset;
+    EXPECT_NE(saved.find(*testing_support::iconvFromUtf8(c.text, unmarked.c_str())),
+              std::string::npos);
+    EXPECT_NE(saved.find(c.reference), std::string::npos);
+    if (c.encoding == nullptr) {
+      EXPECT_EQ(saved.find("<?xml"), std::string::npos) << "none is made up";
+    } else if (charset.rfind("UTF-16", 0) != 0) {
+      EXPECT_EQ(saved.rfind(declaration, 0), 0u);
     }
   }
 }
 
+// Entity references, the document type with its internal subset, preserved space, CDATA next
+// to text, mixed content and carriage returns are saved as the parser read them; only blank text
+// between elements is re-indented.
+TEST_F(InstallManifestTest, KeepsWhatTheParserRead) {
+  const std::string dtd = "<!DOCTYPE manifest [\n<!ENTITY site \"http://example.org\">\n"
+                          "<!ATTLIST feature action CDATA \"uninstall\">\n]>\n";
+  const std::string path =
+      "<domain-object><object-data><install><installfeature id=\"A\" version=\"&site;\">"
+      "<requirements>\n<feature id=\"f\" version=\"1.0\" url=\"&site;/x\"/>\n"
+      "<feature id=\"g\" url=\"&site;/${installer.root}\"/></requirements></installfeature>"
+      "</install></object-data></domain-object>";
+  const std::string kept[] = {
+      dtd,
+      "<feature id=\"f\" version=\"1.0\" url=\"&site;/x\"/>",
+      "<feature id=\"g\" url=\"http://example.org/file:/Volumes/Pkg\"/>",
+      "<t>&site; &amp; <![CDATA[ <raw> ]]> tail</t>",
+      "<p xml:space=\"preserve\">\n <a/>\t<b> </b>\n</p>",
+      "<q xml:space=\"preserve\"><a/><b/></q>",
+      "<m>text <b>bold</b>\n  <c>\n    <d/>\n  </c>\n</m>",
+      "<cr v=\"a&#13;&#10;b&#9;\">a&#13;\nb</cr>",
+      "<blank>   </blank>",
+  };
+  std::string body;
+  for (std::size_t i = 3; i < std::size(kept); ++i) body += "\n   " + kept[i];
+  std::string source = write("install.xml", dtd + "<manifest>" + path + body + "\n</manifest>\n");
+
+  InstallManifest manifest(source);
+  ASSERT_TRUE(manifest.replaceInstallerRootWith(kRoot));
+  EXPECT_EQ(manifest.checkInstalledFeatureFeatureID("A", std::nullopt), "http://example.org");
+  EXPECT_EQ(manifest.checkInstalledFeatureFeatureID("", "f"), "1.0")
+      << "a default the document type declares is no attribute of the element";
+  ASSERT_TRUE(manifest.saveInstallManifestAs(dir_ / "saved.xml"));
+  std::string saved = readFile(dir_ / "saved.xml");
+  for (const std::string& text : kept) {
+    EXPECT_NE(saved.find(text), std::string::npos) << text << "\nnot in\n" << saved;
+  }
+  EXPECT_NE(saved.find("\n  <domain-object>\n    <object-data>\n"), std::string::npos) << saved;
+}
+
+// Nesting up to the limit loads and saves; deeper nesting loads nothing, in bounded time and
+// memory. So do entity references that would make the attribute values grow beyond the file.
+TEST_F(InstallManifestTest, RefusesDeepNestingAndGrowingEntities) {
+  auto nested = [](std::size_t depth) {
+    std::string open, close;
+    for (std::size_t i = 0; i < depth; ++i) {
+      open += "<a>";
+      close += "</a>";
+    }
+    return open + close;
+  };
+  // Each "f" stands for 10 MB of text: 100 times an entity of 100 kB.
+  auto expanding = [](std::size_t elements) {
+    std::string uses;
+    for (std::size_t i = 0; i < 100; ++i) uses += "&k;";
+    std::string document = "<!DOCTYPE m [<!ENTITY k \"" + std::string(100000, 'x') + "\">]><m>";
+    for (std::size_t i = 0; i < elements; ++i) document += "<f url=\"" + uses + "\"/>";
+    return document + "</m>";
+  };
+  EXPECT_TRUE(InstallManifest(write("ok.xml", nested(256))).saveInstallManifestAs());
+  EXPECT_TRUE(xmllintAccepts(dir_ / "ok.xml"));
+  EXPECT_TRUE(InstallManifest(write("ok.xml", expanding(6))).saveInstallManifestAs());
+  for (std::size_t depth : {257, 20000, 100000}) {
+    SCOPED_TRACE(depth);
+    EXPECT_FALSE(InstallManifest(write("deep.xml", nested(depth))).saveInstallManifestAs());
+  }
+  EXPECT_FALSE(InstallManifest(write("wide.xml", expanding(7))).saveInstallManifestAs());
+}
+
+// Files that are no well-formed XML, a missing file and a folder.
 TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
-  std::string notXml = write("not.xml", "<manifest><unclosed></manifest>");
-  const std::string paths[] = {notXml, dir_ / "missing.xml", dir_.str()};
+  const std::string path = "<domain-object><object-data><install><installfeature id=\"A\"/>"
+                           "</install></object-data></domain-object>";
+  const std::string notWellFormed[] = {
+      "<manifest><unclosed></manifest>",
+      "<manifest>" + path + "</manifest><manifest/>",
+      "<manifest a=\"1\" a=\"2\">" + path + "</manifest>",
+      "<manifest>&undefined;" + path + "</manifest>",
+      "<!DOCTYPE manifest [<!ENTITY a \"x\">]><manifest>&b;" + path + "</manifest>",
+      "<manifest note=\"a & b\">" + path + "</manifest>",
+      "<manifest note=\"a < b\">" + path + "</manifest>",
+      "<manifest>\x01" + path + "</manifest>",
+      "<manifest>&#1;" + path + "</manifest>",
+      "<manifest>]]>" + path + "</manifest>",
+      "<manifest><!-- a -- b -->" + path + "</manifest>",
+      "<manifest>" + path + "</manifest>text",
+      "<manifest>" + path + "</manifest><?xml version=\"1.0\"?>",
+      "<manifest>caf\xE9" + path + "</manifest>",
+      "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><manifest>\x82" + path + "</manifest>",
+      "<!DOCTYPE m [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]><m>&a;" + path + "</m>",
+      "<!DOCTYPE m [<!ENTITY e SYSTEM \"/etc/hostname\">]><m a=\"&e;\">" + path + "</m>",
+      "",
+  };
+  std::vector<std::string> paths = {dir_ / "missing.xml", dir_.str()};
+  for (std::size_t i = 0; i < std::size(notWellFormed); ++i) {
+    paths.push_back(write("bad" + std::to_string(i) + ".xml", notWellFormed[i]));
+    EXPECT_FALSE(xmllintAccepts(paths.back())) << notWellFormed[i];
+  }
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     InstallManifest manifest(path);
@@ -330,7 +426,7 @@ TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "saved.xml"));
     EXPECT_TRUE(log.lines().empty());
   }
-  EXPECT_EQ(readFile(notXml), "<manifest><unclosed></manifest>");
+  EXPECT_EQ(readFile(dir_ / "bad0.xml"), notWellFormed[0]);
 }
 
 TEST_F(InstallManifestTest, FailedSaveLeavesTheOldFileAndNoTemporary) {

@@ -1,10 +1,10 @@
 // Manifest staging, launcher settings and the provisioning result of an instance.
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
-#include <pugixml.hpp>
 #include <regex>
 
 #include "instance_staging_fixture.h"
@@ -22,13 +22,24 @@ namespace fs = std::filesystem;
 
 const std::string kManifestText = *readFile(dataFile("update-manifest.xml"));
 
-std::vector<std::string> featureUrls(const std::string& manifestPath) {
-  pugi::xml_document document;
-  EXPECT_TRUE(document.load_file(manifestPath.c_str())) << manifestPath;
-  std::vector<std::string> urls;
-  for (auto feature : document.select_nodes("//feature")) {
-    urls.push_back(feature.node().attribute("url").value());
+void collectFeatureUrls(xmlNode* node, std::vector<std::string>& urls) {
+  for (; node != nullptr; node = node->next) {
+    if (node->type != XML_ELEMENT_NODE) continue;
+    if (xmlStrEqual(node->name, BAD_CAST "feature")) {
+      xmlChar* url = xmlGetProp(node, BAD_CAST "url");
+      urls.push_back(url != nullptr ? reinterpret_cast<const char*>(url) : "");
+      xmlFree(url);
+    }
+    collectFeatureUrls(node->children, urls);
   }
+}
+
+std::vector<std::string> featureUrls(const std::string& manifestPath) {
+  xmlDoc* document = xmlReadFile(manifestPath.c_str(), nullptr, XML_PARSE_NONET);
+  EXPECT_NE(document, nullptr) << manifestPath;
+  std::vector<std::string> urls;
+  if (document != nullptr) collectFeatureUrls(document->children, urls);
+  xmlFreeDoc(document);
   return urls;
 }
 
