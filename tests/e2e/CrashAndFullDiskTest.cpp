@@ -331,18 +331,26 @@ TEST_F(CrashAndFullDiskTest, PurgeAddonRecordKilledAtAnyMoment) {
   crashLoop(scenario, 80);
 }
 
-// The launcher fills the disk once its result is written: the registry cannot be written back.
+// Full from the start, the manifest cannot be staged; filled by the launcher once its result is
+// written, the registry cannot be written back.
 TEST_F(CrashAndFullDiskTest, PostflightAddonOnAFullDisk) {
   mountDisk();
   BuiltInstance target = instance({{"x.y", "1.0", "uninstall.x.y.xml"}});
   const fs::path registry = target.rcpHome / "addonInfo.plist";
   const std::string old = bytesOf(registry);
+  const std::vector<std::string> command = {kPostflight, package_.string(), destination().string(), "", "", ""};
+
+  ASSERT_TRUE(rcpsim::fillFileSystem(target.installLocation.string()));
+  Finished fullAtStart = runToTheEnd(command, dir_.path() / "output");
+  EXPECT_EQ(fullAtStart.status, 199);
+  EXPECT_THAT(testing_support::logTexts(bytesOf(kInstallLog)), Contains(" Fail to copy install manifest. "));
+  EXPECT_THAT(temporariesBelow({destination(), "/tmp"}), ::testing::IsEmpty());
+
+  rcpsim::freeFileSystem(target.installLocation.string());
   ::setenv("RCPSIM_FILL_DISK", "1", 1);
+  Finished fullAfterLaunch = runToTheEnd(command, dir_.path() / "output");
 
-  Finished run = runToTheEnd({kPostflight, package_.string(), destination().string(), "", "", ""},
-                             dir_.path() / "output");
-
-  EXPECT_EQ(run.status, 190);
+  EXPECT_EQ(fullAfterLaunch.status, 190);
   EXPECT_EQ(bytesOf(registry), old);
   EXPECT_THAT(temporariesBelow({destination(), "/tmp"}), ::testing::IsEmpty());
   EXPECT_THAT(testing_support::logTexts(bytesOf(kInstallLog)),
