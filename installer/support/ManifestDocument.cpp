@@ -210,7 +210,9 @@ std::optional<LoadedManifest> parse(std::string_view bytes) {
   return LoadedManifest{std::move(document), std::string(mark.bytes), mark.encoding};
 }
 
-std::optional<std::string> serialize(const LoadedManifest& manifest) {
+namespace {
+
+std::optional<std::string> writeDocument(const LoadedManifest& manifest) {
   XmlLibraryScope scope;
   xmlDoc* document = manifest.document.get();
   // A document without a declaration (standalone -1: none was read) gets none made up.
@@ -226,6 +228,16 @@ std::optional<std::string> serialize(const LoadedManifest& manifest) {
   const bool written = xmlSaveDoc(save, document) >= 0;
   if (xmlSaveClose(save) < 0 || !written) return std::nullopt;
   return byteOrderMarkFor(manifest, encoding, out) + out;
+}
+
+}  // namespace
+
+std::optional<std::string> serialize(const LoadedManifest& manifest) {
+  std::optional<std::string> bytes = writeDocument(manifest);
+  // Some encodings libxml2 reads but cannot read back once it has written them (UTF-7 is one):
+  // a save that no parser could load again would destroy the manifest, so it is refused.
+  if (!bytes || !parse(*bytes)) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace support::manifest_document

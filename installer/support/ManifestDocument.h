@@ -39,7 +39,8 @@ std::optional<LoadedManifest> parse(std::string_view bytes);
 
 // The whole document in its declared encoding (UTF-8 when none), one element per line where
 // only blank text stood between elements; text content, mixed content and the content of
-// xml:space="preserve" elements is written as it was. None when libxml2 could not write it.
+// xml:space="preserve" elements is written as it was. None when libxml2 could not write it,
+// or what it wrote would not load again (an encoding it reads but cannot write back).
 std::optional<std::string> serialize(const LoadedManifest& manifest);
 
 // The "installfeature" elements reached through the fixed path root / "domain-object" /

@@ -444,6 +444,15 @@ TEST_F(InstallManifestTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"busy", "install.xml"}));
   EXPECT_EQ(readFile(source), manifestWithRoot("${installer.root}"));
+
+  // libxml2 reads UTF-7 but cannot read back what it writes in it: that save is refused too.
+  const std::string utf7 =
+      replaceAll(manifestWithRoot("${installer.root}"), "encoding=\"UTF-8\"", "encoding=\"UTF-7\"");
+  std::string seven = write("seven.xml", utf7);
+  InstallManifest sevenManifest(seven);
+  ASSERT_TRUE(sevenManifest.replaceInstallerRootWith(kRoot));
+  EXPECT_FALSE(sevenManifest.saveInstallManifestAs(seven));
+  EXPECT_EQ(readFile(seven), utf7);
 }
 
 }  // namespace
