@@ -23,7 +23,7 @@ constexpr int kStepFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;  // no read right ne
 constexpr int kStepFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC;
 #endif
 // openat2 gives EAGAIN when a rename elsewhere raced a ".." step; it is safe to try again.
-constexpr int kAttempts = 8;
+constexpr int kAttempts = 64;
 
 std::atomic<bool> openat2Missing{false};
 

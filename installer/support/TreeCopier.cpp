@@ -65,7 +65,14 @@ int openBeneath(int folderFd, const std::string& path, int flags) {
   open_how how{};
   how.flags = static_cast<unsigned long long>(flags);
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
-  return static_cast<int>(::syscall(SYS_openat2, folderFd, path.c_str(), &how, sizeof how));
+  // A rename or mount anywhere on the system while ".." is resolved makes the kernel answer
+  // EAGAIN rather than risk a wrong answer: that is no verdict on the path, so ask again.
+  long fd = -1;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    fd = ::syscall(SYS_openat2, folderFd, path.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != EAGAIN && errno != EINTR)) break;
+  }
+  return static_cast<int>(fd);
 }
 
 }  // namespace
