@@ -53,10 +53,10 @@ UniqueFd stepInto(int folder, const std::string& name) {
 
 #if defined(__linux__) && defined(SYS_openat2)
 // The kernel does the whole walk; -1 with ENOSYS where it cannot.
-int openat2Beneath(int folder, const std::string& path, int flags) {
+int openat2Resolving(int folder, const std::string& path, int flags, unsigned long long resolve) {
   open_how how{};
-  how.flags = static_cast<unsigned>(flags | kAlwaysAdded);
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  how.flags = static_cast<unsigned>(flags | O_CLOEXEC);
+  how.resolve = resolve;
   const char* name = path.empty() ? "." : path.c_str();
   long fd = -1;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -65,8 +65,23 @@ int openat2Beneath(int folder, const std::string& path, int flags) {
   }
   return static_cast<int>(fd);
 }
+
+int openat2Beneath(int folder, const std::string& path, int flags) {
+  return openat2Resolving(folder, path, flags | kAlwaysAdded,
+                          RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
+}
+
+int openat2InsideFollowingLinks(int folder, const std::string& path, int flags) {
+  return openat2Resolving(folder, path, flags,
+                          RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV);
+}
 #else
 int openat2Beneath(int, const std::string&, int) {
+  errno = ENOSYS;
+  return -1;
+}
+
+int openat2InsideFollowingLinks(int, const std::string&, int) {
   errno = ENOSYS;
   return -1;
 }
@@ -130,6 +145,10 @@ UniqueFd openBeneath(int folder, const std::string& relativePath, int flags) {
 
 UniqueFd openBeneathByComponents(int folder, const std::string& relativePath, int flags) {
   return openReportingLinks(openByHand, folder, relativePath, flags);
+}
+
+UniqueFd openInsideFollowingLinks(int folder, const std::string& relativePath, int flags) {
+  return UniqueFd(openat2InsideFollowingLinks(folder, relativePath, flags));
 }
 
 UniqueFd openWithoutLinks(const std::string& path, int flags) {

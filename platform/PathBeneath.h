@@ -22,6 +22,12 @@ UniqueFd openBeneath(int folder, const std::string& relativePath, int flags);
 // the kernel has no openat2(2). Kept callable so that both ways are tested alike.
 UniqueFd openBeneathByComponents(int folder, const std::string& relativePath, int flags);
 
+// Opens a path below an open folder, following links as long as every step stays inside it (no
+// absolute link, no ".." or link out of it, no other mount): a link inside a copied tree is
+// followed, one leaving it is refused (EXDEV). O_CLOEXEC is added. Only the kernel can do this
+// walk safely (openat2); where it cannot, the result is invalid with ENOSYS.
+UniqueFd openInsideFollowingLinks(int folder, const std::string& relativePath, int flags);
+
 // Opens a whole path the same way: an absolute one from "/", a relative one from the working
 // folder. No link is followed anywhere on it.
 UniqueFd openWithoutLinks(const std::string& path, int flags);

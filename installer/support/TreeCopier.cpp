@@ -2,8 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <string>
@@ -11,6 +9,7 @@
 #include "installer/support/CopyTemporaries.h"
 #include "installer/support/TreeRemoval.h"
 #include "installer/support/WalkDepth.h"
+#include "platform/PathBeneath.h"
 
 namespace support {
 
@@ -57,22 +56,6 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(written);
   }
   return true;
-}
-
-// Opens a path below a folder without ever leaving it (RESOLVE_BENEATH: no "..", no absolute
-// link, no link out of it); -1 where the kernel cannot resolve that way.
-int openBeneath(int folderFd, const std::string& path, int flags) {
-  open_how how{};
-  how.flags = static_cast<unsigned long long>(flags);
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
-  // A rename or mount anywhere on the system while ".." is resolved makes the kernel answer
-  // EAGAIN rather than risk a wrong answer: that is no verdict on the path, so ask again.
-  long fd = -1;
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    fd = ::syscall(SYS_openat2, folderFd, path.c_str(), &how, sizeof how);
-    if (fd >= 0 || (errno != EAGAIN && errno != EINTR)) break;
-  }
-  return static_cast<int>(fd);
 }
 
 }  // namespace
@@ -212,7 +195,8 @@ TreeCopier::OpenFolder TreeCopier::openSourceFolder(int sourceFd, const char* na
 TreeCopier::OpenFolder TreeCopier::openLinkedFolderInsideTree(const char* name, bool& loop) {
   if (!root_.valid()) return {};
   const std::string path = relative_.empty() ? std::string(name) : relative_ + "/" + name;
-  OpenFolder folder = checkedFolder(platform::UniqueFd(openBeneath(root_.get(), path, kOpenFolderFlags)));
+  OpenFolder folder =
+      checkedFolder(platform::openInsideFollowingLinks(root_.get(), path, kOpenFolderFlags));
   if (!folder.fd.valid()) return folder;
   FolderId id = FolderId::of(folder.status);
   loop = sourceTrail_.contains(id) || targetTrail_.contains(id) || sourceTrail_.depth() >= maxDepth_;
