@@ -166,10 +166,11 @@ struct Attributes {
 };
 
 // What the written file carries: the replaced regular file's owner, group and mode (never
-// those of a link), else the default bits; a given owner wins.
+// those of a link), else the default bits; a given owner or mode wins.
 std::error_code attributesFor(int folderFd, const std::string& name,
-                              const std::optional<FileOwner>& owner, Attributes& out) {
-  out = Attributes{owner, static_cast<mode_t>(0666 & ~currentUmask())};
+                              const std::optional<FileOwner>& owner, std::optional<mode_t> mode,
+                              Attributes& out) {
+  out = Attributes{owner, mode.value_or(static_cast<mode_t>(0666 & ~currentUmask()))};
   struct stat old {};
   if (::fstatat(folderFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT ? std::error_code() : lastError();
@@ -177,7 +178,7 @@ std::error_code attributesFor(int folderFd, const std::string& name,
   if (S_ISDIR(old.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(old.st_mode)) return {};
   if (!owner) out.owner = FileOwner{old.st_uid, old.st_gid};
-  out.mode = old.st_mode & 07777;
+  if (!mode) out.mode = old.st_mode & 07777;
   return {};
 }
 
@@ -202,10 +203,11 @@ bool isPlainName(const std::string& name) {
 
 std::error_code replaceFileAtomicallyAt(int folderFd, const std::string& name,
                                         std::string_view contents,
-                                        const std::optional<FileOwner>& owner) {
+                                        const std::optional<FileOwner>& owner,
+                                        std::optional<mode_t> mode) {
   if (!isPlainName(name)) return std::make_error_code(std::errc::invalid_argument);
   Attributes attributes;
-  if (auto error = attributesFor(folderFd, name, owner, attributes)) return error;
+  if (auto error = attributesFor(folderFd, name, owner, mode, attributes)) return error;
   sweepLeftovers(folderFd, name);
   TempFile temp(folderFd, name);
   if (auto error = temp.create()) return error;
@@ -221,13 +223,15 @@ std::error_code replaceFileAtomicallyAt(int folderFd, const std::string& name,
   return {};
 }
 
-std::error_code replaceFileAtomically(const std::string& path, std::string_view contents) {
+std::error_code replaceFileAtomically(const std::string& path, std::string_view contents,
+                                      const std::optional<FileOwner>& owner,
+                                      std::optional<mode_t> mode) {
   if (path.empty() || path.back() == '/') return std::make_error_code(std::errc::is_a_directory);
   UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.valid()) return lastError();
   const std::string name = nameOf(path);
   if (name == "." || name == "..") return std::make_error_code(std::errc::is_a_directory);
-  return replaceFileAtomicallyAt(folder.get(), name, contents);
+  return replaceFileAtomicallyAt(folder.get(), name, contents, owner, mode);
 }
 
 std::error_code removeFileNoFollow(const std::string& path) {

@@ -12,7 +12,8 @@
 //   - a replaced regular file keeps its owner, group and mode (taken from the old file without
 //     following a link); a new file gets the process's owner and default permission bits (0666
 //     less the umask), not the 0600 of a temporary file. With `owner` given, the file written
-//     (new or replaced) gets that owner and group instead. Owner and mode are set on the
+//     (new or replaced) gets that owner and group instead, and with `mode` given that mode.
+//     Owner and mode are set on the
 //     temporary before the rename, so the target never shows wider rights or another owner;
 //     when they cannot be set (a process that may not give the file that owner or group) the
 //     write fails and the old file stays;
@@ -40,13 +41,16 @@ struct FileOwner {
   gid_t gid;
 };
 
-std::error_code replaceFileAtomically(const std::string& path, std::string_view contents);
+std::error_code replaceFileAtomically(const std::string& path, std::string_view contents,
+                                      const std::optional<FileOwner>& owner = std::nullopt,
+                                      std::optional<mode_t> mode = std::nullopt);
 
 // The same in the folder open at folderFd (resolved by the caller, e.g. without following
 // links); `name` is one plain entry name (no "/", not "." or "..").
 std::error_code replaceFileAtomicallyAt(int folderFd, const std::string& name,
                                         std::string_view contents,
-                                        const std::optional<FileOwner>& owner = std::nullopt);
+                                        const std::optional<FileOwner>& owner = std::nullopt,
+                                        std::optional<mode_t> mode = std::nullopt);
 
 // Removes a file without following a symbolic link (a link itself is removed, never its
 // target). Missing files are not an error.

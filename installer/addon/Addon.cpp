@@ -65,7 +65,7 @@ int Addon::installAddon() const {
   backupInstallManifest();
   // A failed write is reported at the end: the run goes on, so that nothing staged is stranded.
   bool recordsWritten = updateProvisionManifestVersion();
-  mergePluginCustomization();
+  recordsWritten = mergePluginCustomization() && recordsWritten;
   copyKeyStores();
   copyExtras();
   bool launcherExited = startProvisioning();
@@ -73,7 +73,7 @@ int Addon::installAddon() const {
   // result read afterwards is the one the cleanup run left. A launcher killed in either run
   // fails the provisioning even when a later run leaves a good result.
   launcherExited = startProvisioningWithCleanup() && launcherExited;
-  setupConfiguratioForResultPanel();
+  recordsWritten = setupConfiguratioForResultPanel() && recordsWritten;
   if (!launcherExited || _service.getProvisioningResult() == -1) return kStatusProvisioningFailed;
   if (shouldRecordInRegistry()) recordsWritten = updateAddonRegistry() && recordsWritten;
   _service.updatePermissionsUpdateWorkspace(true, true);
@@ -110,10 +110,14 @@ bool Addon::updateProvisionManifestVersion() const {
   return false;
 }
 
-void Addon::mergePluginCustomization() const {
+bool Addon::mergePluginCustomization() const {
   std::optional<std::string> customization = property(kKeyPluginCustomization);
+  if (!pathExists(customization)) return true;
   const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  if (pathExists(customization)) _service.mergePluginCustomizationWithRcphome(customization, &reader);
+  if (_service.mergePluginCustomizationWithRcphome(customization, &reader)) return true;
+  support::RecordFileReport::writeFailed(
+      appendPathComponent(_pathToRcphome.value_or(""), support::kPluginCustomizationName));
+  return false;
 }
 
 void Addon::copyKeyStores() const {

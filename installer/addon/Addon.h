@@ -31,7 +31,7 @@ class Addon {
   bool copyAddonUninstallManifest() const;
   void backupInstallManifest() const;
   bool updateProvisionManifestVersion() const;  // false (and logged) when the settings were not written
-  void mergePluginCustomization() const;
+  bool mergePluginCustomization() const;  // false (and logged) when the instance's file was not written
   void copyKeyStores() const;
   void copyExtras() const;
 
@@ -43,7 +43,7 @@ class Addon {
   // ---- Add-on registry and result panel ----
   // False (and logged) when the registry exists but cannot be read, or could not be written.
   bool updateAddonRegistry() const;
-  void setupConfiguratioForResultPanel() const;
+  bool setupConfiguratioForResultPanel() const;  // false (and logged) when the store was not written
 
  private:
   std::optional<std::string> property(const char* key) const;

@@ -59,7 +59,7 @@ bool Addon::updateAddonRegistry() const {
   return true;
 }
 
-void Addon::setupConfiguratioForResultPanel() const {
+bool Addon::setupConfiguratioForResultPanel() const {
   std::optional<std::string> rcpData;
   if (_pathToRcphome) {
     std::string settings = appendPathComponent(*_pathToRcphome, support::kLauncherPropertiesName);
@@ -73,7 +73,9 @@ void Addon::setupConfiguratioForResultPanel() const {
                           kResultPanelRcpDataKey);
   store.setPropertyForKey(_pathToRcphome ? std::optional<PlistValue>(*_pathToRcphome) : std::nullopt,
                           kResultPanelRcpHomeKey);
-  store.saveConfiguration();
+  if (store.saveConfiguration()) return true;
+  support::RecordFileReport::writeFailed(support::kConfigurationStorePath);
+  return false;
 }
 
 }  // namespace addon

@@ -252,9 +252,14 @@ std::optional<Ownership> standardOwnership(const std::string& owner) {
   return Ownership{user->uid, *group};
 }
 
+// Never through a link, and never onto a file with a second name: that name may be another
+// file's, planted where this one was expected.
 std::error_code applyOwnership(const std::string& path, const Ownership& ownership) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) return lastError();
+  struct stat status {};
+  if (::fstat(fd.get(), &status) != 0) return lastError();
+  if (!S_ISDIR(status.st_mode) && status.st_nlink != 1) return errorOf(std::errc::too_many_links);
   if (::fchown(fd.get(), ownership.uid, ownership.gid) != 0) return lastError();
   if (::fchmod(fd.get(), kStandardMode) != 0) return lastError();
   return {};
@@ -369,12 +374,6 @@ std::optional<std::string> userOrLoginName() {
   return loginName();
 }
 
-std::error_code applyStandardAttributes(const std::string& path, const std::string& owner) {
-  auto ownership = standardOwnership(owner);
-  if (!ownership) return errorOf(std::errc::invalid_argument);
-  return applyOwnership(path, *ownership);
-}
-
 std::error_code createFolderWithStandardAttributes(const std::string& path,
                                                    const std::string& owner) {
   auto ownership = standardOwnership(owner);
@@ -392,8 +391,11 @@ std::error_code replaceFileWithStandardAttributes(const std::string& path,
                                                   const std::string& owner) {
   auto ownership = standardOwnership(owner);
   if (!ownership) return errorOf(std::errc::invalid_argument);
-  if (auto error = platform::replaceFileAtomically(path, contents)) return error;
-  return applyOwnership(path, *ownership);
+  // Owner and mode go on the new file before it takes the name: a folder its owner may write
+  // could otherwise have the name swapped for a second link of another file in between.
+  return platform::replaceFileAtomically(path, contents,
+                                         platform::FileOwner{ownership->uid, ownership->gid},
+                                         kStandardMode);
 }
 
 }  // namespace support::InstanceFiles

@@ -58,14 +58,14 @@ std::optional<std::string> loginName();
 // The value of USER when set and not empty, else the login name.
 std::optional<std::string> userOrLoginName();
 
-// Sets owner (a user name), group "admin" and mode 0775 on a file or folder, without
-// following a link (a link at the path is an error).
-std::error_code applyStandardAttributes(const std::string& path, const std::string& owner);
-// Creates a folder with the standard attributes. When they cannot be applied, the new folder
-// is removed again, so the folder exists with its attributes or not at all.
+// The standard attributes: owner (a user name), group "admin" and mode 0775.
+// Creates a folder with the standard attributes. When they cannot be applied (or the name no
+// longer holds the new folder, but a link or a file with a second name), the new folder is
+// removed again, so the folder exists with its attributes or not at all.
 std::error_code createFolderWithStandardAttributes(const std::string& path,
                                                    const std::string& owner);
-// Replaces a file with the given contents (atomically) and gives it the standard attributes.
+// Replaces a file with the given contents (atomically); the new file has the standard
+// attributes before it takes the name.
 std::error_code replaceFileWithStandardAttributes(const std::string& path,
                                                   const std::string& contents,
                                                   const std::string& owner);

@@ -68,6 +68,8 @@ class InstanceService {
   void copyExtras(const std::string& folder, const PackageReader* packageReader = nullptr) const;
   void updatePermissionsUpdateWorkspace(bool updateInstance, bool updateWorkspace) const;
   bool mergePluginCustomizationWithBase(const std::optional<std::string>& path) const;
+  // False when there is nothing to merge into, or the instance's file could not be written
+  // (one too large to read is never replaced); a refused or missing source merges nothing.
   bool mergePluginCustomizationWithRcphome(const std::optional<std::string>& path,
                                            const PackageReader* packageReader = nullptr) const;
 

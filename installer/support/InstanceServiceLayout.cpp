@@ -282,14 +282,12 @@ bool InstanceService::mergePluginCustomizationWithRcphome(
       properties_text::parse(*bytes, [&customization](properties_text::Entry& entry) {
         customization.setPropertyForKey(utf16::toUtf8(entry.value), utf16::toUtf8(entry.key));
       });
-      customization.savePropertiesToFile();
     }
-    customization.savePropertiesToFile();
-    return true;
+    // Written back even when there was nothing to merge, as the platform writes it.
+    return customization.savePropertiesToFile();
   }
   // A missing or refused customization file leaves none.
-  if (source.valid()) files::copyOpenFileNoOverwrite(source.get(), target);
-  return true;
+  return !source.valid() || !files::copyOpenFileNoOverwrite(source.get(), target);
 }
 
 }  // namespace support

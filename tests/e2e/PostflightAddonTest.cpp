@@ -380,6 +380,29 @@ TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) 
   }
 }
 
+// The add-on is installed and recorded all the same; the run says what it could not write.
+TEST_F(PostflightAddonTest, ACustomizationOrResultPanelStoreNotWrittenFailsTheInstallation) {
+  fs::path pkg = package().deployFile("plugin_customization.ini", "added=1\n").build().package;
+  const std::string large = "big=" + std::string(std::size_t{1} << 20, 'x') + "\n";
+  for (const bool storeBlocked : {false, true}) {
+    SCOPED_TRACE(storeBlocked ? "a folder at the store's name" : "customization too large to read");
+    BuiltInstance target = instance();
+    const fs::path customization = target.rcpHome / "plugin_customization.ini";
+    if (!storeBlocked) std::ofstream(customization) << large;
+    PrivateNamespace ns(dir_.path() / ("ns" + std::to_string(sessions_++)));
+    if (storeBlocked) ns.makeFolder(kStore);
+
+    NamespaceRun result = ns.run({{kProgram, pkg.string(), destination().string(), "", "", ""}})[0];
+
+    EXPECT_EQ(result.status, 190);
+    const std::string notWritten = storeBlocked ? std::string(kStore) : customization.string();
+    EXPECT_THAT(logOf(result), Contains("Fail to write " + notWritten + "."));
+    EXPECT_EQ(bytesOf(customization), storeBlocked ? "added=1\n" : large);
+    EXPECT_TRUE(plist(target.rcpHome / "addonInfo.plist")) << "the add-on is recorded";
+    fs::remove_all(destination());
+  }
+}
+
 TEST_F(PostflightAddonTest, ALauncherThatDiesFailsTheInstallationWhateverTheCleanupRunLeaves) {
   fs::path pkg = package().build().package;
   for (const char* operation : {"update", "cleanup"}) {

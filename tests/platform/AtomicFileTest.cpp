@@ -71,7 +71,7 @@ TEST(AtomicFileTest, NewFilesGetDefaultBitsAndReplacedOnesKeepTheirMode) {
   }
 }
 
-TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerAndGroupAndAGivenOwnerWins) {
+TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerGroupAndModeAndGivenOnesWin) {
   if (::geteuid() != 0) GTEST_SKIP() << "giving files away needs root";
   TempDir dir;
   const std::string target = dir / "record.plist";
@@ -86,6 +86,9 @@ TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerAndGroupAndAGivenOwnerWins) {
   ASSERT_FALSE(platform::replaceFileAtomicallyAt(folder.get(), "new.plist", "new",
                                                  platform::FileOwner{4545, 4646}));
   EXPECT_EQ(std::make_pair(uid_t{4545}, gid_t{4646}), ownerOf(dir / "new.plist"));
+  ASSERT_FALSE(replaceFileAtomically(target, "newer", platform::FileOwner{4545, 4646}, 0775));
+  EXPECT_EQ(std::make_pair(uid_t{4545}, gid_t{4646}), ownerOf(target));
+  EXPECT_EQ(0775u, permissionsOf(target)) << "a given mode wins over the replaced file's";
   ASSERT_FALSE(replaceFileAtomically(dir / "fresh.plist", "new"));
   EXPECT_EQ(std::make_pair(uid_t{0}, ::getegid()), ownerOf(dir / "fresh.plist"));
   EXPECT_EQ(std::errc::invalid_argument,

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "common/TestUser.h"
+#include "installer/support/JavaProperties.h"
 #include "instance_staging_fixture.h"
 
 namespace {
@@ -145,6 +147,7 @@ TEST(InstanceLayout, JvmSettingsComeFromTheTemplateOrStartEmpty) {
   writeFile(target, "-Xmx64m\n");
   EXPECT_TRUE(service.generateJVMPropertiesWithTemplate(std::nullopt));
   EXPECT_EQ(readFile(target), "") << "without a template the file starts empty again";
+  EXPECT_TRUE(hasStandardAttributes(target, ::geteuid())) << "the replaced file's own mode does not stay";
 
   fs::remove(target);
   EXPECT_TRUE(service.generateJVMPropertiesWithTemplate(templatePath));
@@ -250,6 +253,14 @@ TEST(InstanceLayout, CustomizationMergesIntoTheBasePluginAndTheInstance) {
     EXPECT_TRUE(instance.service().mergePluginCustomizationWithRcphome(addon));
     EXPECT_EQ(readFile(instance.at("plugin_customization.ini")), readFile(addon));
     EXPECT_FALSE(instance.service().mergePluginCustomizationWithRcphome(std::nullopt));
+  }
+  {
+    SCOPED_TRACE("instance file too large to read: left as it is, and the merge fails");
+    Instance instance;
+    const std::string large = "big=" + std::string(support::kJavaPropertiesSizeCap, 'x') + "\n";
+    std::ofstream(instance.at("plugin_customization.ini")) << large;
+    EXPECT_FALSE(instance.service().mergePluginCustomizationWithRcphome(addon));
+    EXPECT_EQ(readFile(instance.at("plugin_customization.ini")), large);
   }
 }
 
