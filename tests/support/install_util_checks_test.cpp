@@ -1,14 +1,13 @@
 // Path, process and package checks of InstallUtil and the replace-all of StringUtil.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/FileAccessOverride.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "e2e/RunningCopy.h"
@@ -132,21 +131,6 @@ TEST(InstallUtilChecksTest, RunningCheckIsATextualPrefixOfRunningExecutables) {
   }
 }
 
-// Root reads any file; without these two capabilities it reads only what the effective user may,
-// so a preference found in a user-only file proves that the read happened as that user.
-void dropFileAccessOverride() {
-  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[2] = {};
-  ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
-  for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
-    const auto bit = 1u << (capability % 32);
-    data[capability / 32].effective &= ~bit;
-    data[capability / 32].permitted &= ~bit;
-    data[capability / 32].inheritable &= ~bit;
-  }
-  ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
-}
-
 // Writes the user's global preferences readable by that user only.
 void writeUserOnlyPreferences(const testing_support::TestUser& user,
                               const platform::PlistDictionary& values) {
@@ -163,7 +147,7 @@ void writeUserOnlyPreferences(const testing_support::TestUser& user,
 TEST(InstallUtilLocaleTest, ReadsAppleLocaleAsTheLoggedInUser) {
   RCP_WITH_TEST_USER(user);
   writeUserOnlyPreferences(user, {{"AppleLocale", "de_CH"}});
-  dropFileAccessOverride();
+  testing_support::dropFileAccessOverride();
   ASSERT_FALSE(platform::UserPreferences(user.home).valueForKey(".GlobalPreferences", "AppleLocale"))
       << "root must not be able to read the user's preferences for this test to prove anything";
 

@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 namespace {
 
 using namespace support;
+namespace fs = std::filesystem;
 
 // Sets a time zone for one test and restores the previous one.
 class TimeZoneGuard {
@@ -125,9 +129,31 @@ TEST(StartProvisionTest, RunsTheProgramWithoutAShell) {
   EXPECT_FALSE(exists(dir / "first"));
 
   InstallUtil::startProvisionWithArgs("touch '" + dir / "unclosed");  // refused, nothing runs
-  InstallUtil::startProvisionWithArgs("no-such-program-here " + dir / "x");
   EXPECT_FALSE(exists(dir / "unclosed"));
-  EXPECT_FALSE(exists(dir / "x"));
+}
+
+// A bare name is the first executable file of that name along PATH; a file that may not be run
+// and a folder of that name are passed over, and with no executable one nothing runs.
+TEST(StartProvisionTest, ABareNameRunsTheFirstExecutableFileAlongThePath) {
+  testing_support::TempDir dir;
+  const std::string script = "#!/bin/sh\necho \"$0\" > \"$1\"\n";
+  for (const char* folder : {"closed", "folder/tool", "runs", "later"}) fs::create_directories(dir / folder);
+  for (const char* folder : {"closed", "runs", "later"}) {
+    const std::string tool = dir / (std::string(folder) + "/tool");
+    std::ofstream(tool) << script;
+    fs::permissions(tool, std::string(folder) == "closed" ? fs::perms(0644) : fs::perms(0755));
+  }
+  const char* saved = std::getenv("PATH");
+  const std::string savedPath = saved != nullptr ? saved : "";
+  ::setenv("PATH", (dir / "closed:" + dir / "folder:" + dir / "runs:" + dir / "later").c_str(), 1);
+  InstallUtil::startProvisionWithArgs("tool " + dir / "ran");
+  ::setenv("PATH", (dir / "closed:" + dir / "folder").c_str(), 1);
+  InstallUtil::startProvisionWithArgs("tool " + dir / "nothing");
+  ::setenv("PATH", savedPath.c_str(), 1);
+
+  std::ifstream ran(dir / "ran");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(ran), {}), dir / "runs/tool\n");
+  EXPECT_FALSE(exists(dir / "nothing"));
 }
 
 }  // namespace
