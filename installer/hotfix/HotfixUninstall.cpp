@@ -15,16 +15,10 @@ namespace {
 namespace launcher = support::LauncherContract;
 using platform::SystemLog::log;
 
-std::optional<std::string> existingPath(const std::optional<std::string>& path) {
-  return path && support::InstanceFiles::exists(*path) ? path : std::nullopt;
-}
-
 }  // namespace
 
-HotfixUninstall::HotfixUninstall(const std::optional<std::string>& pathToRcpHome, std::FILE* out)
-    : _pathToRcpHome(existingPath(pathToRcpHome)), out_(out) {
-  if (_pathToRcpHome) _instance.emplace(_pathToRcpHome);
-}
+HotfixUninstall::HotfixUninstall(std::string pathToRcpHome, std::FILE* out)
+    : _pathToRcpHome(std::move(pathToRcpHome)), _instance(_pathToRcpHome), out_(out) {}
 
 void HotfixUninstall::reportFileNotFound(const std::string& file) const {
   log(platform::kLogError,
@@ -40,13 +34,12 @@ void HotfixUninstall::reportFileNotFound(const std::string& file) const {
 // The uninstall manifest stays in "deploy" until the rollback has been carried out and
 // recorded (removeUninstallManifest): a run that is stopped or fails before then can be repeated.
 bool HotfixUninstall::stageUninstallManifest(const char* manifestName) const {
-  if (!_instance) return false;
   std::string manifest = uninstallManifestPath(manifestName);
   if (!support::InstanceFiles::exists(manifest)) {
     reportFileNotFound(manifest);
     return false;
   }
-  if (!_instance->copyUpdateManifestReplaceInstallerRootWith(manifest, std::nullopt)) {
+  if (!_instance.copyUpdateManifestReplaceInstallerRootWith(manifest, std::nullopt)) {
     reportFileNotFound(support::kUpdateManifestName);
     return false;
   }
@@ -54,7 +47,7 @@ bool HotfixUninstall::stageUninstallManifest(const char* manifestName) const {
 }
 
 std::string HotfixUninstall::uninstallManifestPath(const char* manifestName) const {
-  return _pathToRcpHome.value_or("") + "/" + support::kDeployFolder + "/" + manifestName;
+  return _pathToRcpHome + "/" + support::kDeployFolder + "/" + manifestName;
 }
 
 // A rolled-back hotfix cannot be rolled back a second time.
@@ -71,22 +64,20 @@ bool HotfixUninstall::copyPeloraUninstallManifest() const {
 }
 
 bool HotfixUninstall::startProvisioning() const {
-  if (!_instance) return false;
-  _instance->removeProvisionRCFile();
+  _instance.removeProvisionRCFile();
   log(platform::kLogInfo, "Launching platform to uninstall provisioned features...");
   std::vector<std::string> arguments =
       launcher::updateRunArguments(support::InstallUtil::getCurrentLocale(), {});
   // Two update runs, the second after the first has exited.
-  bool firstExited = launcher::startLauncherAndWait(*_pathToRcpHome, arguments);
-  bool secondExited = launcher::startLauncherAndWait(*_pathToRcpHome, arguments);
+  bool firstExited = launcher::startLauncherAndWait(_pathToRcpHome, arguments);
+  bool secondExited = launcher::startLauncherAndWait(_pathToRcpHome, arguments);
   return firstExited && secondExited;
 }
 
 bool HotfixUninstall::cleanup() const {
-  if (!_instance) return false;
-  _instance->removeProvisionRCFile();
+  _instance.removeProvisionRCFile();
   log(platform::kLogInfo, "Begin to start provisoning system to cleanup features");
-  return launcher::startLauncherAndWait(*_pathToRcpHome, launcher::cleanupRunArguments());
+  return launcher::startLauncherAndWait(_pathToRcpHome, launcher::cleanupRunArguments());
 }
 
 void HotfixUninstall::reportProvisioningFailed() const {
@@ -105,23 +96,22 @@ bool HotfixUninstall::recordWritten(bool written, const std::string& file) const
 // A launcher that did not exit on its own fails the rollback whatever result file it left. The
 // success line is printed only when the records were written too.
 bool HotfixUninstall::rollBack(bool (HotfixUninstall::*stage)() const, const char* manifestName) const {
-  if (!_instance || !(this->*stage)()) return false;
-  _instance->backupInstallManifest();
+  if (!(this->*stage)()) return false;
+  _instance.backupInstallManifest();
   bool recorded = recordWritten(
-      _instance->updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion()),
-      *_pathToRcpHome + "/" + support::kLauncherPropertiesName);
+      _instance.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion()),
+      _pathToRcpHome + "/" + support::kLauncherPropertiesName);
   bool launcherExited = startProvisioning();
   // The recorded hotfix goes before the result is known, and stays gone on failure.
-  recorded = recordWritten(_instance->updateHotfixVersion(std::nullopt),
-                           *_pathToRcpHome + "/" + support::kInstallInfoName) && recorded;
-  if (!launcherExited || _instance->getProvisioningResult() == -1 || !cleanup()) {
+  recorded = recordWritten(_instance.updateHotfixVersion(std::nullopt),
+                           _pathToRcpHome + "/" + support::kInstallInfoName) && recorded;
+  if (!launcherExited || _instance.getProvisioningResult() == -1 || !cleanup()) {
     reportProvisioningFailed();
     return false;
   }
-  _instance->removeProvisionRCFile();
+  _instance.removeProvisionRCFile();
   if (recorded) std::fprintf(out_, "%s\n", kProvisioningSucceededMessage);
-  removeHotfixReceipt();
-  _instance->updatePermissionsUpdateWorkspace(false, true);
+  _instance.updatePermissionsUpdateWorkspace(false, true);
   if (recorded) removeUninstallManifest(manifestName);
   return recorded;
 }
@@ -133,7 +123,5 @@ bool HotfixUninstall::uninstallOldHotfix() const {
 bool HotfixUninstall::uninstallOldPeloraHotfix() const {
   return rollBack(&HotfixUninstall::copyPeloraUninstallManifest, kPeloraUninstallManifest);
 }
-
-bool HotfixUninstall::removeHotfixReceipt() const { return true; }
 
 }  // namespace hotfix

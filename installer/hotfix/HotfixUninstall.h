@@ -5,7 +5,6 @@
 // uninstall manifest is removed. A launcher that did not exit on its own, or a record
 // ("installInfo.plist", "rcplauncher.properties") that could not be written, fails it.
 #include <cstdio>
-#include <optional>
 #include <string>
 
 #include "installer/support/InstanceService.h"
@@ -14,8 +13,8 @@ namespace hotfix {
 
 class HotfixUninstall {
  public:
-  // initWithPathToRcphome: — messages for the user go to `out`.
-  explicit HotfixUninstall(const std::optional<std::string>& pathToRcpHome, std::FILE* out = stdout);
+  // On the rcp home of an installed instance; messages for the user go to `out`.
+  explicit HotfixUninstall(std::string pathToRcpHome, std::FILE* out = stdout);
 
   bool copyUninstallManifest() const;
   bool copyPeloraUninstallManifest() const;
@@ -24,7 +23,6 @@ class HotfixUninstall {
   bool cleanup() const;
   bool uninstallOldHotfix() const;
   bool uninstallOldPeloraHotfix() const;
-  bool removeHotfixReceipt() const;
 
  private:
   bool stageUninstallManifest(const char* manifestName) const;
@@ -35,8 +33,8 @@ class HotfixUninstall {
   void reportProvisioningFailed() const;
   bool recordWritten(bool written, const std::string& file) const;
 
-  std::optional<std::string> _pathToRcpHome;
-  std::optional<support::InstanceService> _instance;
+  std::string _pathToRcpHome;
+  support::InstanceService _instance;
   std::FILE* out_;
 };
 

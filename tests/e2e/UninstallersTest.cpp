@@ -33,6 +33,7 @@ using testing_support::RunningCopy;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 using ::testing::Not;
 
 const std::string kHost = ENTRY_POINT_HOST;
@@ -41,6 +42,7 @@ const std::string kHotfixLibrary = HOTFIX_UNINSTALL_LIBRARY;
 const std::string kPurge = PURGE_ADDON_RECORD;
 const std::string kHotfixProgram = PELORA_HOTFIX_UNINSTALL;
 constexpr const char* kPlugin = "com.norq.feature.x_1.0.0";
+constexpr const char* kOldVersion = "0101000000";
 
 const std::vector<std::string> kUpdateRun = {
     "-rcpLauncherWait", "-provManifest", "-noSplash", "-provisioningOperation", "update", "-nl",
@@ -76,7 +78,24 @@ class UninstallersTest : public ::testing::Test {
     if (hotfix) builder.hotfixVersion(*hotfix);
     BuiltInstance built = builder.build();
     fs::create_directories(built.rcpHome / "eclipse/plugins" / kPlugin);
+    std::ofstream(built.rcpHome / "rcplauncher.properties") << "provisioning.manifest.version=" << kOldVersion << "\n";
     return built;
+  }
+
+  // The install manifest is backed up under the version it was installed with, and the launcher
+  // settings then name a fresh version.
+  static void expectBackupThenNewVersion(const BuiltInstance& target, const std::optional<std::string>& installed) {
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(bytesOf(target.rcpHome / "deploy" / ("install." + std::string(kOldVersion) + ".xml")), installed);
+    const std::string settings = bytesOf(target.rcpHome / "rcplauncher.properties").value_or("");
+    EXPECT_THAT(settings, MatchesRegex("provisioning\\.manifest\\.version=[0-9]{10}\n"));
+    EXPECT_THAT(settings, Not(HasSubstr(kOldVersion)));
+  }
+
+  static std::optional<std::string> bytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string((std::istreambuf_iterator<char>(in)), {});
   }
 
   static void putManifest(const BuiltInstance& target, const std::string& name) {
@@ -143,12 +162,14 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
   BuiltInstance target = instance("ok", {{"x.y", "1.0", std::nullopt}, {"a.b", "1.0", "uninstall.a.b.xml"}});
   putManifest(target, "uninstall.a.b.xml");
   const std::string location = target.installLocation.string();
+  const std::optional<std::string> installed = bytesOf(target.rcpHome / "deploy/install.xml");
 
   NamespaceRun result;
   EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", location, "a.b"}, &result), 0);
 
   EXPECT_THAT(journal(target), ElementsAre(kUpdateRun, kUpdateRun)) << "no cleanup run";
   EXPECT_EQ(sightings(target), "0\n1\n") << "deleted before the pair of runs only";
+  expectBackupThenNewVersion(target, installed);
   EXPECT_FALSE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin));
   EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
   EXPECT_FALSE(fs::exists(target.rcpHome.parent_path() / ".provisioning_rc"));
@@ -284,6 +305,7 @@ TEST_F(UninstallersTest, HotfixRollbackThroughEachEntryPoint) {
     SCOPED_TRACE(c.entry + " " + ::testing::PrintToString(c.flag));
     BuiltInstance target = instance("hotfix" + std::to_string(n++), {}, "3.0.1.1");
     putManifest(target, c.manifest);
+    const std::optional<std::string> installed = bytesOf(target.rcpHome / "deploy/install.xml");
     std::vector<std::string> args = {c.flag.empty() ? "s" : "sb", target.installLocation.string()};
     args.insert(args.end(), c.flag.begin(), c.flag.end());
 
@@ -292,6 +314,7 @@ TEST_F(UninstallersTest, HotfixRollbackThroughEachEntryPoint) {
     EXPECT_THAT(result.standardOutput, HasSubstr("The provisioning operations have completed successfully.\n"));
     EXPECT_THAT(journal(target), ElementsAre(kUpdateRun, kUpdateRun, kCleanupRun));
     EXPECT_EQ(sightings(target), "0\n1\n0\n") << "deleted before the pair of runs and before the cleanup";
+    expectBackupThenNewVersion(target, installed);
     EXPECT_FALSE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin));
     EXPECT_FALSE(fs::exists(target.rcpHome / "deploy" / c.manifest));
     std::optional<PlistValue> info = plist(target.rcpHome / "installInfo.plist");
