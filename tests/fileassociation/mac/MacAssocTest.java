@@ -225,14 +225,17 @@ public final class MacAssocTest {
         check(MacRegisterHelper.registerApp(bundle), "registering again reports true");
         Path registry = home.resolve(
                 "Library/Preferences/com.apple.LaunchServices/registeredBundles.plist");
-        expectLines(probe("bundles", registry.toString()),
-                List.of("{\"CFBundleIdentifier\": \"com.norq.ostra.Document\", \"Path\": \""
-                        + Path.of(bundle).toRealPath() + "\"}"),
+        List<String> remembered = List.of("{\"CFBundleIdentifier\": \"com.norq.ostra.Document\", \"Path\": \""
+                + Path.of(bundle).toRealPath() + "\"}");
+        expectLines(probe("bundles", registry.toString()), remembered,
                 "the bundle is remembered once with its path and identifier");
         check(!MacRegisterHelper.registerApp(work.resolve("Missing.app").toString()),
                 "registerApp on a missing path reports false");
-        check(MacRegisterHelper.unregisterApp(), "unregisterApp reports true");
+        // Neither a refresh nor the unregistering (which does nothing here) forgets a bundle.
         MacRegisterHelper.refreshLSDB();
+        check(MacRegisterHelper.unregisterApp(), "unregisterApp reports true");
+        expectLines(probe("bundles", registry.toString()), remembered,
+                "the registered bundles stay as they were after a refresh and an unregister");
     }
 
     private static void nullArgumentsGiveFalse() {
