@@ -126,8 +126,15 @@ class PostflightAddonTest : public ::testing::Test {
 
 TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
   BuiltInstance target = instance();
-  std::ofstream(target.rcpHome / "rcplauncher.properties") << "rcp.data=/Users/someone/rcpdata\n";
-  fs::path pkg = package().build().package;
+  std::ofstream(target.rcpHome / "rcplauncher.properties")
+      << "provisioning.manifest.version=0101000000\nrcp.data=/Users/someone/rcpdata\n";
+  std::ofstream(target.rcpHome / "plugin_customization.ini") << "kept=1\n";
+  const std::string installed = bytesOf(target.rcpHome / "deploy/install.xml");
+  fs::path pkg = package()
+                     .deployFile("plugin_customization.ini", "added=2\n")
+                     .set("pluginCustomization", (dir_.path() / "media/deploy/plugin_customization.ini").string())
+                     .build()
+                     .package;
   ::setenv("USER", "root", 1);
 
   NamespaceRun result = install(pkg);
@@ -145,8 +152,11 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
   std::smatch version;
   ASSERT_TRUE(std::regex_search(text, version, std::regex("provisioning\\.manifest\\.version=(\\d{10})")))
       << text;
-  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/install.old.xml") ||
-              fs::exists(target.rcpHome / ("deploy/install." + version[1].str() + ".xml")));
+  EXPECT_NE(version[1].str(), "0101000000");
+  EXPECT_EQ(bytesOf(target.rcpHome / "deploy/install.0101000000.xml"), installed)
+      << "backed up under the version it was installed with";
+  EXPECT_EQ(bytesOf(target.rcpHome / "plugin_customization.ini"), "added=2\nkept=1\n")
+      << "the package's customization is merged into the instance's";
 
   // Owner, group "admin" and 0775 below the rcp home (the rcp home itself keeps its own).
   struct group* admin = ::getgrnam("admin");
