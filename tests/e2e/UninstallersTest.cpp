@@ -66,6 +66,7 @@ class UninstallersTest : public ::testing::Test {
     ::unsetenv("RCPSIM_FORCE_RC");
     ::unsetenv("RCPSIM_NO_RESULT");
     ::unsetenv("RCPSIM_KILL_IN");
+    ::unsetenv("RCPSIM_KILL_RUN");
     ::setenv("USER", "root", 1);
   }
 
@@ -419,21 +420,30 @@ TEST_F(UninstallersTest, HotfixProgramWithoutRootRightsTouchesNothing) {
 // A launcher run that did not exit on its own fails the uninstall whatever result file the runs
 // left; the hotfix rollback can then be repeated, as its uninstall manifest stays.
 TEST_F(UninstallersTest, ALauncherThatDiesFailsBothUninstallers) {
-  BuiltInstance addon = instance("killed-addon", {{"a.b", "1.0", "uninstall.a.b.xml"}});
-  putManifest(addon, "uninstall.a.b.xml");
-  ::setenv("RCPSIM_KILL_IN", "update", 1);
-  NamespaceRun result;
-  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", addon.installLocation.string(), "a.b"}, &result), 190);
-  std::optional<std::string> log = result.fileText("/tmp/rcp_a.b_uninstall.log");
-  ASSERT_TRUE(log);
-  EXPECT_THAT(testing_support::logTexts(*log),
-              Contains("Fail to launch " + (addon.rcpHome / "rcplauncher").string() + " or it did not exit normally."));
+  // Either of the two update runs, or the hotfix's cleanup run (its third run), dies.
+  struct Kill {
+    const char* variable;
+    const char* value;
+  };
+  for (const Kill& kill : {Kill{"RCPSIM_KILL_RUN", "1"}, Kill{"RCPSIM_KILL_RUN", "2"}}) {
+    SCOPED_TRACE(std::string("add-on, run ") + kill.value);
+    BuiltInstance addon = instance(std::string("killed-addon-") + kill.value, {{"a.b", "1.0", "uninstall.a.b.xml"}});
+    putManifest(addon, "uninstall.a.b.xml");
+    ::setenv(kill.variable, kill.value, 1);
+    NamespaceRun result;
+    EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", addon.installLocation.string(), "a.b"}, &result), 190);
+    ::unsetenv(kill.variable);
+    std::optional<std::string> log = result.fileText("/tmp/rcp_a.b_uninstall.log");
+    ASSERT_TRUE(log);
+    EXPECT_THAT(testing_support::logTexts(*log),
+                Contains("Fail to launch " + (addon.rcpHome / "rcplauncher").string() + " or it did not exit normally."));
+  }
 
-  for (const char* operation : {"update", "cleanup"}) {
-    SCOPED_TRACE(operation);
-    BuiltInstance hotfix = instance(std::string("killed-hotfix-") + operation, {}, "1");
+  for (const Kill& kill : {Kill{"RCPSIM_KILL_RUN", "1"}, Kill{"RCPSIM_KILL_RUN", "2"}, Kill{"RCPSIM_KILL_IN", "cleanup"}}) {
+    SCOPED_TRACE(std::string("hotfix, ") + kill.value);
+    BuiltInstance hotfix = instance(std::string("killed-hotfix-") + kill.value, {}, "1");
     putManifest(hotfix, "uninstall.pelorahotfix.xml");
-    ::setenv("RCPSIM_KILL_IN", operation, 1);
+    ::setenv(kill.variable, kill.value, 1);
     NamespaceRun killed = run({{kHotfixProgram, "-rcphome", hotfix.installLocation.string()}})[0];
     EXPECT_EQ(killed.status, 190);
     EXPECT_EQ(killed.standardOutput,
@@ -441,7 +451,7 @@ TEST_F(UninstallersTest, ALauncherThatDiesFailsBothUninstallers) {
               "please refer to the logs.\nError:190: Unstall provisioning fails.\n");
     EXPECT_TRUE(fs::exists(hotfix.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
 
-    ::unsetenv("RCPSIM_KILL_IN");
+    ::unsetenv(kill.variable);
     NamespaceRun again = run({{kHotfixProgram, "-rcphome", hotfix.installLocation.string()}})[0];
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.standardOutput, "The provisioning operations have completed successfully.\n");

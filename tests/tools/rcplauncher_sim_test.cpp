@@ -269,6 +269,18 @@ TEST(RcplauncherSimTest, EnvironmentForcesTheResult) {
   }
 }
 
+TEST(RcplauncherSimTest, KillsTheRunTheJournalCountsAsTheGivenOne) {
+  SimInstance instance;
+  ScopedVariable killSecond("RCPSIM_KILL_RUN", "2");
+  EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, 0);
+  EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, -1) << "killed";
+  EXPECT_EQ(instance.resultText(), "rc=0\n") << "the killed run wrote its result first";
+  EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, 0);
+  EXPECT_EQ(instance.journal().size(), 3u);
+  ScopedVariable refused("RCPSIM_KILL_RUN", "0");
+  EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, 13);
+}
+
 TEST(RcplauncherSimTest, FindsItsInstanceFromHowItWasStarted) {
   SimInstance instance;
   SimInstance other;

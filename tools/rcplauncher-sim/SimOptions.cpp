@@ -36,6 +36,10 @@ std::optional<SimOptions> readSimOptions() {
     if (*kill != "update" && *kill != "cleanup") return std::nullopt;
     options.killInOperation = std::string(*kill);
   }
+  if (std::optional<std::string_view> run = variable("RCPSIM_KILL_RUN")) {
+    options.killRun = parseInteger(*run);
+    if (!options.killRun || *options.killRun < 1) return std::nullopt;
+  }
   if (std::optional<std::string_view> fill = variable("RCPSIM_FILL_DISK")) {
     if (*fill != "0" && *fill != "1") return std::nullopt;
     options.fillDisk = *fill == "1";

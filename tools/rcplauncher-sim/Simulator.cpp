@@ -74,6 +74,13 @@ std::string refusedListText(const std::vector<std::string>& arguments) {
   return text;
 }
 
+// This run's number: its own line is the journal's last.
+int runsInJournal(const Instance& instance) {
+  std::optional<std::vector<std::vector<std::string>>> runs =
+      readJournal((instance.parent / kJournalName).string());
+  return runs ? static_cast<int>(runs->size()) : 0;
+}
+
 int exitStatusFor(int result) {
   if (result >= 0 && result <= 255) return result;
   return 1;
@@ -106,7 +113,7 @@ int runLauncher(const std::string& pathToRcphome, const std::vector<std::string>
   std::optional<LauncherRequest> request = recognizeArguments(arguments);
   std::optional<SimOptions> options = readSimOptions();
   if (!request || !options) {
-    complain(request ? std::string("refused RCPSIM_FORCE_RC, RCPSIM_NO_RESULT, RCPSIM_KILL_IN or RCPSIM_FILL_DISK value")
+    complain(request ? std::string("refused RCPSIM_FORCE_RC, RCPSIM_NO_RESULT, RCPSIM_KILL_IN, RCPSIM_KILL_RUN or RCPSIM_FILL_DISK value")
                      : "refused argument list: " + refusedListText(arguments));
     writeResultCode((instance.parent / kResultFileName).string(), kResultRefused);
     return kResultRefused;
@@ -119,7 +126,10 @@ int runLauncher(const std::string& pathToRcphome, const std::vector<std::string>
   if (options->fillDisk && !fillFileSystem(instance.parent.string())) {
     complain("cannot fill the file system of " + instance.parent.string());
   }
-  if (options->killInOperation == operationName(request->operation)) ::raise(SIGKILL);
+  if (options->killInOperation == operationName(request->operation) ||
+      (options->killRun && options->killRun == runsInJournal(instance))) {
+    ::raise(SIGKILL);
+  }
   return exitStatusFor(result);
 }
 
