@@ -404,6 +404,31 @@ TEST_F(UninstallersTest, HotfixProgramFindsItsLocationAndPrintsErrorLines) {
   EXPECT_THAT(byDefault[2].standardOutput, Not(HasSubstr("uninstall.pelorahotfix.xml")));
 }
 
+// With the trace switch on in the user's preferences, the program's log lines go to the trace
+// file: every step of a successful rollback, and no failure among them.
+TEST_F(UninstallersTest, HotfixProgramTracesASuccessfulRollback) {
+  BuiltInstance target = instance("traced", {}, "1");
+  putManifest(target, "uninstall.pelorahotfix.xml");
+  const std::string location = target.installLocation.string();
+  PlistValue preferences(PlistDictionary{{"com.norq.rcp.install.mac.traceEnable", PlistValue(true)}});
+  NamespaceRun result = PrivateNamespace(dir_.path() / "ns-traced")
+                            .privateFolder("/root")
+                            .makeFolder("/root/Library/Preferences")
+                            .plantFile("/root/Library/Preferences/com.norq.rcp.install.mac.plist",
+                                       platform::PropertyListFile::toXml(preferences))
+                            .run({{kHotfixProgram, "-rcphome", location}})[0];
+  ASSERT_EQ(result.status, 0) << result.standardOutput << result.standardError;
+  std::optional<std::string> trace = result.fileText("/tmp/install_trace.log");
+  ASSERT_TRUE(trace);
+  EXPECT_THAT(testing_support::logTexts(*trace),
+              ElementsAre("RCP Home : " + location + " .", "Checking unsupported characters.",
+                          "Checking target platform. ", "Checking whether platform is running.",
+                          "Removing hotfix.",
+                          "Copying install manifest to " + location + "/rcp/deploy/install.update.xml. ",
+                          "Launching platform to uninstall provisioned features...",
+                          "Begin to start provisoning system to cleanup features"));
+}
+
 TEST_F(UninstallersTest, HotfixProgramWithoutRootRightsTouchesNothing) {
   BuiltInstance target = instance("user", {}, "1");
   putManifest(target, "uninstall.pelorahotfix.xml");
