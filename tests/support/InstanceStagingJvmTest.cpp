@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "instance_staging_fixture.h"
+#include "support/InstanceStagingFixture.h"
 
 extern char** environ;
 

@@ -12,7 +12,7 @@
 
 #include "common/TestUser.h"
 #include "installer/support/JavaProperties.h"
-#include "instance_staging_fixture.h"
+#include "support/InstanceStagingFixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <regex>
 
-#include "instance_staging_fixture.h"
+#include "support/InstanceStagingFixture.h"
 
 namespace {
 
