@@ -74,8 +74,8 @@ bool AddonUninstall::purgeAddonRecord() const {
 }
 
 // Two update runs, one after the other; true when both were started and exited on their own.
+// Only after uninstallAddon's checks: there is an rcp home.
 bool AddonUninstall::startProvisioning() const {
-  if (!_pathToRcpHome) return false;
   std::vector<std::string> arguments =
       support::LauncherContract::updateRunArguments(support::InstallUtil::getCurrentLocale(), {});
   bool firstExited = support::LauncherContract::startLauncherAndWait(*_pathToRcpHome, arguments);

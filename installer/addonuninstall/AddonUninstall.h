@@ -18,14 +18,14 @@ class AddonUninstall {
   void loadCurrentAddonInfo();
   // False (and logged) when the registry exists but cannot be read, or could not be written.
   bool purgeAddonRecord() const;
-  // True when both launcher runs were started and exited on their own.
-  bool startProvisioning() const;
   // 190 also when a launcher run did not exit on its own or a record could not be written.
   int uninstallAddon() const;
 
   const platform::PlistDictionary& addonInfo() const { return _addonInfo; }
 
  private:
+  // True when both launcher runs were started and exited on their own.
+  bool startProvisioning() const;
   std::optional<std::string> uninstallManifestName() const;
   std::optional<std::string> registryPath() const;
 

@@ -15,6 +15,7 @@
 #include "e2e/PrivateNamespace.h"
 #include "installer/addonuninstall/AddonUninstall.h"
 #include "installer/addonuninstall/RCPAddonUninstall.h"
+#include "platform/AttachedLogFile.h"
 #include "platform/PropertyListFile.h"
 
 // Failures show property lists as their XML.
@@ -130,7 +131,7 @@ TEST_F(AddonRecordTest, NothingIsReadOrWrittenWithoutRegistryRcpHomeOrAddonID) {
   {
     SCOPED_TRACE("no registry file: none is created");
     AddonUninstall uninstall(rcpHome_.string(), "a.b");
-    uninstall.purgeAddonRecord();
+    EXPECT_TRUE(uninstall.purgeAddonRecord()) << "no record is no failure";
     EXPECT_TRUE(uninstall.addonInfo().empty());
     EXPECT_FALSE(fs::exists(registryFile()));
   }
@@ -149,7 +150,8 @@ TEST_F(AddonRecordTest, NothingIsReadOrWrittenWithoutRegistryRcpHomeOrAddonID) {
     SCOPED_TRACE(c.name);
     AddonUninstall uninstall(c.rcpHome, c.addonID);
     EXPECT_TRUE(uninstall.addonInfo().empty());
-    uninstall.purgeAddonRecord();
+    EXPECT_TRUE(uninstall.purgeAddonRecord());
+    EXPECT_EQ(uninstall.uninstallAddon(), 150) << "nothing to uninstall from";
     EXPECT_EQ(bytesOf(registryFile()), before);
   }
 }
@@ -160,8 +162,12 @@ TEST_F(AddonRecordTest, AnUnreadableRegistryIsNotReplacedByAnEmptyOne) {
     SCOPED_TRACE(bytes);
     { std::ofstream(registryFile(), std::ios::binary | std::ios::trunc) << bytes; }
     AddonUninstall uninstall(rcpHome_.string(), "a.b");
-    uninstall.purgeAddonRecord();
+    const std::string logFile = "/tmp/addon-record-test.log";
+    platform::AttachedLogFile log(logFile);
+    EXPECT_FALSE(uninstall.purgeAddonRecord());
     EXPECT_EQ(bytesOf(registryFile()), bytes);
+    EXPECT_EQ(testing_support::logTexts(bytesOf(logFile).value_or("")),
+              std::vector<std::string>{"Fail to read " + registryFile().string() + ". It is left unchanged."});
   }
 }
 

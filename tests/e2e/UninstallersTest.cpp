@@ -164,6 +164,7 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
   putManifest(target, "uninstall.a.b.xml");
   const std::string location = target.installLocation.string();
   const std::optional<std::string> installed = bytesOf(target.rcpHome / "deploy/install.xml");
+  std::ofstream(target.rcpHome.parent_path() / ".provisioning_rc") << "rc=0\n";  // an earlier run's
 
   NamespaceRun result;
   EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", location, "a.b"}, &result), 0);
@@ -307,6 +308,7 @@ TEST_F(UninstallersTest, HotfixRollbackThroughEachEntryPoint) {
     BuiltInstance target = instance("hotfix" + std::to_string(n++), {}, "3.0.1.1");
     putManifest(target, c.manifest);
     const std::optional<std::string> installed = bytesOf(target.rcpHome / "deploy/install.xml");
+    std::ofstream(target.rcpHome.parent_path() / ".provisioning_rc") << "rc=0\n";  // an earlier run's
     std::vector<std::string> args = {c.flag.empty() ? "s" : "sb", target.installLocation.string()};
     args.insert(args.end(), c.flag.begin(), c.flag.end());
 
