@@ -305,10 +305,22 @@ TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
   makeStranger(root, 0700);
   makeStranger(dir / "outside", 0700);
   makeStranger(dir / "outside/secret", 0600);
+  // Entries that lack only some of the attributes keep the ones they have.
+  writeFile(root + "/a/modeOnly", "x");
+  ASSERT_EQ(::chown((root + "/a/modeOnly").c_str(), ownerUid_, adminGid_), 0);
+  ASSERT_EQ(::chmod((root + "/a/modeOnly").c_str(), 0600), 0);
+  writeFile(root + "/a/ownerOnly", "x");
+  ASSERT_EQ(::chown((root + "/a/ownerOnly").c_str(), kStrangerUid, adminGid_), 0);
+  ASSERT_EQ(::chmod((root + "/a/ownerOnly").c_str(), 0775), 0);
+  writeFile(root + "/a/groupOnly", "x");
+  ASSERT_EQ(::chown((root + "/a/groupOnly").c_str(), ownerUid_, kStrangerGid), 0);
+  ASSERT_EQ(::chmod((root + "/a/groupOnly").c_str(), 0775), 0);
 
   EXPECT_TRUE(changeAttributesForDirectory(root));
 
-  for (const char* entry : {"/file", "/a", "/a/b", "/a/b/deep"}) expectStandard(root + entry);
+  for (const char* entry : {"/file", "/a", "/a/b", "/a/b/deep", "/a/modeOnly", "/a/ownerOnly", "/a/groupOnly"}) {
+    expectStandard(root + entry);
+  }
   expectStandard(root + "/a/toFile", true);
   expectStandard(root + "/a/toFolder", true);
   expectStranger(root, 0700);  // the folder itself stays as it was
