@@ -96,15 +96,11 @@ void sweepLeftovers(int folderFd, const std::string& name) {
   ::closedir(folder);
 }
 
+// A few bytes come whole and uninterrupted once the kernel's pool is ready; should the call fail
+// before, the zeros still make a name, which O_EXCL and the next attempts keep unique.
 std::string randomSuffix() {
   unsigned char bytes[kSuffixLength] = {};
-  size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
+  (void)::getrandom(bytes, sizeof bytes, 0);
   std::string suffix;
   for (unsigned char byte : bytes) suffix += kSuffixLetters[byte % kSuffixLetters.size()];
   return suffix;

@@ -109,14 +109,15 @@ TEST(AtomicFileTest, LeftoverTemporariesOfTheTargetAreSweptAndNothingElse) {
   writeWholeFile(dir / ".record.plist.tmp-zz9ZZ0", "leftover");
   ASSERT_EQ(0, ::symlink(victim.c_str(), (dir / ".record.plist.tmp-Link00").c_str()));
   ASSERT_EQ(0, ::mkdir((dir / ".record.plist.tmp-Fold00").c_str(), 0700));
+  ASSERT_EQ(0, ::mkfifo((dir / ".record.plist.tmp-Fifo00").c_str(), 0600));
   platform::UniqueFd held(::open((dir / ".record.plist.tmp-Held00").c_str(), O_RDONLY | O_CLOEXEC));
   ASSERT_EQ(0, ::flock(held.get(), LOCK_EX)) << "a writer that is still running";
 
   ASSERT_FALSE(replaceFileAtomically(dir / "record.plist", "new"));
 
   Names expected = kept;
-  expected.insert(expected.end(), {".record.plist.tmp-Fold00", ".record.plist.tmp-Link00",
-                                   "record.plist", "victim"});
+  expected.insert(expected.end(), {".record.plist.tmp-Fifo00", ".record.plist.tmp-Fold00",
+                                   ".record.plist.tmp-Link00", "record.plist", "victim"});
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, folderEntries(dir.str()));
   EXPECT_EQ("must stay", readWholeFile(victim));
