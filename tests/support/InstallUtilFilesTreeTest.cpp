@@ -348,6 +348,14 @@ TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
   expectStranger(dir / "victim", 0600);
   expectStandard(dir / "tree/sub");
   expectStandard(dir / "tree/sub/plain");
+
+  // One that already has the attributes needs nothing: no failure for it.
+  makeFolders(dir / "right");
+  writeFile(dir / "right/file", "x");
+  ASSERT_EQ(::chown((dir / "right/file").c_str(), ownerUid_, adminGid_), 0);
+  ASSERT_EQ(::chmod((dir / "right/file").c_str(), 0775), 0);
+  ASSERT_EQ(::link((dir / "right/file").c_str(), (dir / "rightLinked").c_str()), 0);
+  EXPECT_TRUE(changeAttributesForDirectory(dir / "right"));
 }
 
 TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
