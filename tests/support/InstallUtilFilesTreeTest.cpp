@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileAccessOverride.h"
 #include "common/TempDir.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
@@ -379,6 +380,17 @@ TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   EXPECT_EQ(status.st_uid, kStrangerUid);  // no owner to give; group and mode still repaired
   EXPECT_EQ(status.st_gid, adminGid_);
   EXPECT_EQ(status.st_mode & 07777, 0775u);
+
+  // A folder that cannot be opened (root without its right to read any file) stays undone.
+  UserVariableGuard known(kOwner);
+  makeFolders(dir / "closed/inner");
+  writeFile(dir / "closed/inner/file", "x");
+  makeStranger(dir / "closed/inner", 0);
+  testing_support::dropFileAccessOverride();
+  EXPECT_FALSE(changeAttributesForDirectory(dir / "closed"));
+  expectStranger(dir / "closed/inner", 0);
+  ::chmod((dir / "closed/inner").c_str(), 0700);  // root owns nothing in it: opened for removal
+  ::chown((dir / "closed/inner").c_str(), 0, 0);
 }
 
 // With few descriptors allowed, a deep tree is walked as deep as they last: the part below
