@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 
 #include "common/FileAccessOverride.h"
 #include "common/TempDir.h"
+#include "common/TestUser.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
 
@@ -333,6 +335,12 @@ TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
   ImmutableFlag frozen(root + "/a/b/deep");
   if (!frozen.set()) GTEST_SKIP() << "the file system has no immutable flag";
   EXPECT_TRUE(changeAttributesForDirectory(root));
+
+  // A mode that cannot be given fails it, though owner and group are right.
+  ASSERT_EQ(::chmod((root + "/a/modeOnly").c_str(), 0600), 0);
+  ImmutableFlag modeFrozen(root + "/a/modeOnly");
+  ASSERT_TRUE(modeFrozen.set());
+  EXPECT_FALSE(changeAttributesForDirectory(root));
 }
 
 TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
@@ -391,6 +399,33 @@ TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   expectStranger(dir / "closed/inner", 0);
   ::chmod((dir / "closed/inner").c_str(), 0700);  // root owns nothing in it: opened for removal
   ::chown((dir / "closed/inner").c_str(), 0, 0);
+}
+
+// Without a group of that name the group is left as it is and the repair reports the failure;
+// owner and mode are still given.
+TEST_F(ChangeAttributesTest, WithoutTheStandardGroupEntriesKeepTheirGroup) {
+  RCP_WITH_TEST_USER(user);
+  const std::string groups = user.scratch + "/group-without-admin";
+  {
+    std::ifstream in("/etc/group");
+    std::ofstream out(groups);
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("admin:", 0) != 0) out << line << '\n';
+    }
+  }
+  ASSERT_EQ(::mount(groups.c_str(), "/etc/group", nullptr, MS_BIND, nullptr), 0);
+  ASSERT_EQ(::getgrnam("admin"), nullptr);
+  UserVariableGuard owner(kOwner);
+  const std::string tree = user.scratch + "/tree";
+  makeFolders(tree);
+  writeFile(tree + "/file", "x");
+  makeStranger(tree + "/file", 0600);
+
+  EXPECT_FALSE(changeAttributesForDirectory(tree));
+  struct stat status = lstatOf(tree + "/file");
+  EXPECT_EQ(status.st_uid, ownerUid_);
+  EXPECT_EQ(status.st_gid, kStrangerGid);
+  EXPECT_EQ(status.st_mode & 07777, 0775u);
 }
 
 // With few descriptors allowed, a deep tree is walked as deep as they last: the part below
