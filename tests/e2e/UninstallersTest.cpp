@@ -160,8 +160,8 @@ TEST_F(UninstallersTest, EveryEntryPointIsFoundByItsExactName) {
 }
 
 TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
-  BuiltInstance target = instance("ok", {{"x.y", "1.0", std::nullopt}, {"a.b", "1.0", "uninstall.a.b.xml"}});
-  putManifest(target, "uninstall.a.b.xml");
+  BuiltInstance target = instance("ok", {{"x.y", "1.0", std::nullopt}, {"a.b", "1.0", "uninstall.named.xml"}});
+  putManifest(target, "uninstall.named.xml");
   const std::string location = target.installLocation.string();
   const std::optional<std::string> installed = bytesOf(target.rcpHome / "deploy/install.xml");
   std::ofstream(target.rcpHome.parent_path() / ".provisioning_rc") << "rc=0\n";  // an earlier run's
@@ -173,7 +173,7 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
   EXPECT_EQ(sightings(target), "0\n1\n") << "deleted before the pair of runs only";
   expectBackupThenNewVersion(target, installed);
   EXPECT_FALSE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin));
-  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
+  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/uninstall.named.xml"));
   EXPECT_FALSE(fs::exists(target.rcpHome.parent_path() / ".provisioning_rc"));
   EXPECT_THAT(addonIDs(target), ElementsAre("x.y@1.0"));
   std::optional<std::string> log = result.fileText("/tmp/rcp_a.b_uninstall.log");
@@ -183,7 +183,7 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
                           "Checking unsupported characters.", "Checking target platform.",
                           "Checking whether platform is running.", "Checking installed addon : a.b .",
                           "Begin to uninstall addon: a.b", "Processing uninstall manifest.",
-                          "Locating uninstall manifest " + location + "/rcp/deploy/uninstall.a.b.xml",
+                          "Locating uninstall manifest " + location + "/rcp/deploy/uninstall.named.xml",
                           "Copying uninstall manifest.",
                           "Copying install manifest to " + location + "/rcp/deploy/install.update.xml. ",
                           "Starting provisioning system. ",
