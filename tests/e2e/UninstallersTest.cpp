@@ -348,6 +348,17 @@ TEST_F(UninstallersTest, HotfixEntryPointsRefuseWithTheirStatuses) {
   EXPECT_EQ(call(kHotfixLibrary, "RCPUninstallHotfix", {"s", target.installLocation.string()}), 170);
   running->stop();
 
+  // An uninstall manifest that cannot be staged (a folder) is reported by the staged file's name;
+  // nothing runs.
+  fs::create_directory(target.rcpHome / "deploy/uninstall.hotfix.xml");
+  NamespaceRun unstaged;
+  EXPECT_EQ(call(kHotfixLibrary, "RCPUninstallHotfix", {"s", target.installLocation.string()}, &unstaged), 190);
+  EXPECT_EQ(unstaged.standardOutput.substr(0, unstaged.standardOutput.rfind("status=")),
+            "File install.update.xml not found. Provisioning process failed to launch or was terminated "
+            "before status could be determined.\n");
+  EXPECT_TRUE(journal(target).empty());
+  fs::remove(target.rcpHome / "deploy/uninstall.hotfix.xml");
+
   // A failed rollback still clears the recorded hotfix version.
   putManifest(target, "uninstall.hotfix.xml");
   ::setenv("RCPSIM_FORCE_RC", "1", 1);
