@@ -205,7 +205,9 @@ TEST_F(UninstallersTest, AddonRecordGoesEvenWhenTheProvisioningFails) {
 TEST_F(UninstallersTest, AddonEntryPointsRefuseWithTheirStatuses) {
   BuiltInstance target = instance("refuse", {{"a.b", "1.0", "uninstall.a.b.xml"},
                                              {"noversion", std::nullopt, "uninstall.n.xml"},
-                                             {"hostile", "1.0", "../../../../victim.xml"}});
+                                             {"hostile", "1.0", "../../../../victim.xml"},
+                                             {"folder", "1.0", "uninstall.folder.xml"}});
+  fs::create_directory(target.rcpHome / "deploy/uninstall.folder.xml");
   std::ofstream(dir_.path() / "victim.xml") << "keep";
   BuiltInstance odd = instance("with#hash", {{"a.b", "1.0", "uninstall.a.b.xml"}});
   BuiltInstance empty = InstanceBuilder(dir_.path() / "empty").withoutInstallManifest().build();
@@ -224,6 +226,7 @@ TEST_F(UninstallersTest, AddonEntryPointsRefuseWithTheirStatuses) {
       {"record without version", {"ss", location, "noversion"}, 160},
       {"manifest missing", {"ss", location, "a.b"}, 199},
       {"manifest named outside deploy", {"ss", location, "hostile"}, 199},
+      {"manifest that cannot be staged", {"ss", location, "folder"}, 199},
   };
   for (const std::string entry : {"RCPUninstallAddon", "RCPRemoveAddonRegistryOnly"}) {
     for (const Case& c : cases) {
@@ -349,7 +352,7 @@ TEST_F(UninstallersTest, HotfixEntryPointsRefuseWithTheirStatuses) {
   running->stop();
 
   // An uninstall manifest that cannot be staged (a folder) is reported by the staged file's name;
-  // nothing runs.
+  // nothing runs and nothing changes.
   fs::create_directory(target.rcpHome / "deploy/uninstall.hotfix.xml");
   NamespaceRun unstaged;
   EXPECT_EQ(call(kHotfixLibrary, "RCPUninstallHotfix", {"s", target.installLocation.string()}, &unstaged), 190);
@@ -357,6 +360,8 @@ TEST_F(UninstallersTest, HotfixEntryPointsRefuseWithTheirStatuses) {
             "File install.update.xml not found. Provisioning process failed to launch or was terminated "
             "before status could be determined.\n");
   EXPECT_TRUE(journal(target).empty());
+  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy" / ("install." + std::string(kOldVersion) + ".xml")))
+      << "nothing is backed up for a rollback that cannot start";
   fs::remove(target.rcpHome / "deploy/uninstall.hotfix.xml");
 
   // A failed rollback still clears the recorded hotfix version.
