@@ -11,15 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/FileHelpers.h"
+#include "common/PlistPrinting.h"
 #include "common/TempDir.h"
-#include "e2e/AddonPackageBuilder.h"
 #include "installer/addon/Addon.h"
 #include "platform/PropertyListFile.h"
-
-// Failures show property lists as their XML.
-namespace platform {
-inline void PrintTo(const PlistValue& value, std::ostream* out) { *out << PropertyListFile::toXml(value); }
-}  // namespace platform
 
 namespace {
 
@@ -28,15 +25,10 @@ using addon::Addon;
 using platform::PlistDictionary;
 using platform::PlistValue;
 using testing_support::AddonPackageBuilder;
+using testing_support::bytesOf;
 
 const std::string kStore = "/tmp/com.norq.rcp.platform.internal.configuration";
 const std::string kZelConfig = "/tmp/zel.config";
-
-std::optional<std::string> bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 void writeText(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;

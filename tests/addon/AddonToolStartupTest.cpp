@@ -8,10 +8,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
 #include "installer/addon/AddonToolStartup.h"
 #include "platform/SystemLog.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "common/InstanceBuilder.h"
 #include "common/TempDir.h"
-#include "e2e/InstanceBuilder.h"
 #include "installer/addon/PreinstallRules.h"
 #include "installer/support/InstanceService.h"
 

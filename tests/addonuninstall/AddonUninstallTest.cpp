@@ -11,17 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "common/FileHelpers.h"
+#include "common/PlistPrinting.h"
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "e2e/PrivateNamespace.h"
 #include "installer/addonuninstall/AddonUninstall.h"
 #include "installer/addonuninstall/RCPAddonUninstall.h"
 #include "platform/AttachedLogFile.h"
 #include "platform/PropertyListFile.h"
-
-// Failures show property lists as their XML.
-namespace platform {
-inline void PrintTo(const PlistValue& value, std::ostream* out) { *out << PropertyListFile::toXml(value); }
-}  // namespace platform
 
 namespace {
 
@@ -31,12 +28,7 @@ using addonuninstall::getValueByKey;
 using platform::PlistArray;
 using platform::PlistDictionary;
 using platform::PlistValue;
-
-std::optional<std::string> bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
+using testing_support::bytesOf;
 
 PlistValue record(const std::string& id, std::optional<std::string> version = std::nullopt) {
   PlistDictionary fields{{"ID", PlistValue(id)}};

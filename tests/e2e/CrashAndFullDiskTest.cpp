@@ -31,10 +31,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
 #include "installer/support/JavaProperties.h"
 #include "platform/PropertyListFile.h"
 #include "tools/rcplauncher-sim/DiskFiller.h"
@@ -47,6 +48,7 @@ namespace fs = std::filesystem;
 using platform::PlistArray;
 using platform::PlistDictionary;
 using platform::PlistValue;
+using testing_support::addonManifest;
 using testing_support::AddonPackageBuilder;
 using testing_support::AddonRecord;
 using testing_support::BuiltInstance;
@@ -58,18 +60,7 @@ const std::string kHotfix = PELORA_HOTFIX_UNINSTALL;
 const std::string kPurge = PURGE_ADDON_RECORD;
 constexpr const char* kInstallLog = "/tmp/rcp_a.b_install.log";
 constexpr const char* kStore = "/tmp/com.norq.rcp.platform.internal.configuration";
-constexpr const char* kPlugin = "com.norq.addon.ab_1.0.0";
 constexpr const char* kOldSettings = "rcp.data=/Users/someone/data\nprovisioning.manifest.version=0000000001\n";
-
-std::string manifest(const std::string& action) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<manifest><domain-object><object-data><install>\n"
-         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
-         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
-         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
-         "</requirements></installfeature>\n"
-         "</install></object-data></domain-object></manifest>\n";
-}
 
 PlistValue record(const std::string& id) {
   return PlistValue(PlistDictionary{{"ID", PlistValue(id)}, {"uninstallManifest", PlistValue("uninstall." + id + ".xml")},
@@ -156,21 +147,14 @@ struct CrashScenario {
   std::vector<fs::path> folders;                        // searched for temporaries
 };
 
-class CrashAndFullDiskTest : public ::testing::Test {
+class CrashAndFullDiskTest : public testing_support::EndToEndTest {
  protected:
   void SetUp() override {
-    for (const char* name : {"RCPSIM_FORCE_RC", "RCPSIM_NO_RESULT", "RCPSIM_KILL_IN", "RCPSIM_FILL_DISK"}) {
-      ::unsetenv(name);
-    }
+    resetLauncherSwitches();
     ::setenv("USER", "root", 1);
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    fs::create_directories(dir_.path() / "updates/platform/plugins" / kPlugin);
-    std::ofstream(dir_.path() / "updates/platform/plugins" / kPlugin / "plugin.xml") << "<plugin/>";
-    package_ = AddonPackageBuilder(dir_.path() / "media")
-                   .set("ID", "a.b").set("version", "1.0").set("targetBundle", "Tallo")
-                   .deployFile("install.a.b.xml", manifest("install"))
-                   .deployFile("uninstall.a.b.xml", manifest("uninstall"))
-                   .build().package;
+    offerAddonPlugin(dir_.path());
+    package_ = addonPackageWithManifests(dir_.path() / "media").build().package;
   }
 
   // The folder that holds the instances; a small tmpfs when the disk is to be full.
@@ -255,7 +239,6 @@ class CrashAndFullDiskTest : public ::testing::Test {
     }
   }
 
-  testing_support::TempDir dir_;
   fs::path package_;
   bool mounted_ = false;
 };
@@ -289,7 +272,7 @@ TEST_F(CrashAndFullDiskTest, HotfixUninstallKilledAtAnyMoment) {
   CrashScenario scenario{
       [&] {
         target = instance({}, "1");
-        std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << manifest("uninstall");
+        std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << addonManifest("uninstall");
       },
       {kHotfix, "-rcphome", (destination() / "Tallo.app/Contents/MacOS").string()},
       [&] {
@@ -361,7 +344,7 @@ TEST_F(CrashAndFullDiskTest, PostflightAddonOnAFullDisk) {
 TEST_F(CrashAndFullDiskTest, HotfixUninstallOnAFullDisk) {
   mountDisk();
   BuiltInstance target = instance({}, "1");
-  std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << manifest("uninstall");
+  std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << addonManifest("uninstall");
   const fs::path installInfo = target.rcpHome / "installInfo.plist";
   const std::string old = bytesOf(installInfo);
   const std::vector<std::string> command = {kHotfix, "-rcphome", target.installLocation.string()};

@@ -15,12 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
+#include "common/RootVictim.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
-#include "e2e/RootVictim.h"
 
 namespace {
 
@@ -31,24 +32,10 @@ using testing_support::InstanceBuilder;
 using testing_support::NamespaceRun;
 using testing_support::PrivateNamespace;
 using testing_support::RootVictim;
+using testing_support::writeFile;
 
-constexpr const char* kPlugin = "com.norq.addon.ab_1.0.0";
+constexpr const char* kPlugin = testing_support::kAddonPlugin;
 constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
-
-std::string manifest(const std::string& action) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<manifest><domain-object><object-data><install>\n"
-         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
-         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
-         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
-         "</requirements></installfeature>\n"
-         "</install></object-data></domain-object></manifest>\n";
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // Gives the package to the user; a planted hard link stays root's (it is the victim).
 void chownTree(const fs::path& top, uid_t uid, gid_t gid) {
@@ -71,13 +58,12 @@ struct Setting {
   BuiltInstance target;
 };
 
-class PackageCopyAttackTest : public ::testing::Test {
+class PackageCopyAttackTest : public testing_support::EndToEndTest {
  protected:
   void prepare(const testing_support::TestUser& user) {
     ::setenv("USER", user.name.c_str(), 1);
     ::setenv("HOME", user.home.c_str(), 1);
-    ::unsetenv("RCPSIM_FORCE_RC");
-    ::unsetenv("RCPSIM_NO_RESULT");
+    resetLauncherSwitches();
     user_ = &user;
   }
 
@@ -90,14 +76,11 @@ class PackageCopyAttackTest : public ::testing::Test {
     s.secretFolder = dir_.path() / name / "secret";
     fs::create_directories(s.secretFolder);
     ::chmod(s.secretFolder.c_str(), 0700);
-    writeFile(root / "updates/platform/plugins" / kPlugin / "plugin.xml", "<plugin/>");
+    offerAddonPlugin(root);
     InstanceBuilder builder(dir_.path() / name / "Applications");
     builder.launcher(RCPLAUNCHER_SIM_PATH);
     s.target = builder.build();
-    AddonPackageBuilder package(s.media);
-    package.set("ID", "a.b").set("version", "1.0").set("targetBundle", "Tallo")
-        .deployFile("install.a.b.xml", manifest("install"))
-        .deployFile("uninstall.a.b.xml", manifest("uninstall"));
+    AddonPackageBuilder package = addonPackageWithManifests(s.media);
     configure(package, s);
     auto built = package.build();
     s.package = built.package;
@@ -106,13 +89,11 @@ class PackageCopyAttackTest : public ::testing::Test {
   }
 
   NamespaceRun install(const Setting& s) {
-    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++)))
+    return freshNamespace()
         .run({{POSTFLIGHT_ADDON, s.package.string(), s.target.destination.string()}})[0];
   }
 
-  testing_support::TempDir dir_;
   const testing_support::TestUser* user_ = nullptr;
-  int sessions_ = 0;
 };
 
 TEST_F(PackageCopyAttackTest, NothingOnlyRootMayReadIsCopiedOutOfTheUsersPackage) {

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
 #include "platform/PropertyListFile.h"
 #include "tools/rcplauncher-sim/Journal.h"
 
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 using platform::PlistArray;
 using platform::PlistDictionary;
 using platform::PlistValue;
+using testing_support::addonManifest;
 using testing_support::AddonPackageBuilder;
 using testing_support::AddonRecord;
 using testing_support::BuiltInstance;
@@ -39,27 +41,13 @@ using ::testing::Not;
 const std::string kProgram = POSTFLIGHT_ADDON;
 constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
 constexpr const char* kStore = "/tmp/com.norq.rcp.platform.internal.configuration";
-constexpr const char* kPlugin = "com.norq.addon.ab_1.0.0";
+constexpr const char* kPlugin = testing_support::kAddonPlugin;
 
-// An install manifest whose one feature is fetched from the package's update site.
-std::string installManifest(const std::string& action = "install") {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<manifest><domain-object><object-data><install>\n"
-         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
-         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
-         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
-         "</requirements></installfeature>\n"
-         "</install></object-data></domain-object></manifest>\n";
-}
-
-class PostflightAddonTest : public ::testing::Test {
+class PostflightAddonTest : public testing_support::EndToEndTest {
  protected:
   void SetUp() override {
-    ::unsetenv("RCPSIM_FORCE_RC");
-    ::unsetenv("RCPSIM_NO_RESULT");
-    ::unsetenv("RCPSIM_KILL_IN");
-    fs::create_directories(dir_.path() / "updates/platform/plugins" / kPlugin);
-    std::ofstream(dir_.path() / "updates/platform/plugins" / kPlugin / "plugin.xml") << "<plugin/>";
+    resetLauncherSwitches();
+    offerAddonPlugin(dir_.path());
   }
 
   fs::path destination() const { return dir_.path() / "Applications"; }
@@ -73,17 +61,10 @@ class PostflightAddonTest : public ::testing::Test {
 
   // The package "Addon.pkg" under <dir>/media with its manifests in <dir>/media/deploy; the
   // default update site "${package}/../../updates/platform" is <dir>/updates/platform.
-  AddonPackageBuilder package() const {
-    return AddonPackageBuilder(dir_.path() / "media")
-        .set("ID", "a.b")
-        .set("version", "1.0")
-        .set("targetBundle", "Tallo")
-        .deployFile("install.a.b.xml", installManifest())
-        .deployFile("uninstall.a.b.xml", installManifest("uninstall"));
-  }
+  AddonPackageBuilder package() const { return addonPackageWithManifests(dir_.path() / "media"); }
 
   NamespaceRun run(const std::vector<std::string>& words) {
-    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++))).run({words})[0];
+    return freshNamespace().run({words})[0];
   }
 
   NamespaceRun install(const fs::path& pkg, const std::string& frameworkFolder = "") {
@@ -119,9 +100,6 @@ class PostflightAddonTest : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
   }
-
-  testing_support::TempDir dir_;
-  int sessions_ = 0;
 };
 
 TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
@@ -253,7 +231,7 @@ TEST_F(PostflightAddonTest, MissingManifestsAndAMissingRcpHome) {
     SCOPED_TRACE("no uninstall manifest: a warning, still installed");
     fs::path pkg = AddonPackageBuilder(dir_.path() / "nouninstall")
                        .set("ID", "a.b").set("targetBundle", "Tallo")
-                       .deployFile("install.a.b.xml", installManifest()).build().package;
+                       .deployFile("install.a.b.xml", addonManifest()).build().package;
     NamespaceRun result = install(pkg);
     EXPECT_EQ(result.status, 0) << result.standardError;
     EXPECT_THAT(logOf(result), Contains("Fail to copy uninstall manifest. "));
@@ -285,8 +263,8 @@ TEST_F(PostflightAddonTest, RegistryMergeReplacesEveryRecordOfTheAddonInPlace) {
   fs::path pkg = AddonPackageBuilder(dir_.path() / "media")
                      .set("ID", "a.b").set("targetBundle", "Tallo")
                      .set("uninstallManifest", (dir_.path() / "media/deploy/uninstall.a.b.xml").string())
-                     .deployFile("install.a.b.xml", installManifest())
-                     .deployFile("uninstall.a.b.xml", installManifest("uninstall"))
+                     .deployFile("install.a.b.xml", addonManifest())
+                     .deployFile("uninstall.a.b.xml", addonManifest("uninstall"))
                      .build().package;
   ASSERT_EQ(install(pkg).status, 0);
 

@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
+#include "common/RunningCopy.h"
 #include "common/TempDir.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
-#include "e2e/RunningCopy.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ using ::testing::Not;
 const std::string kProgram = PREFLIGHT_ADDON;
 constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
 
-class PreflightAddonTest : public ::testing::Test {
+class PreflightAddonTest : public testing_support::EndToEndTest {
  protected:
   fs::path destination() const { return dir_.path() / "Applications"; }
 
@@ -42,10 +43,7 @@ class PreflightAddonTest : public ::testing::Test {
   // A package "Addon.pkg" in its own folder with ID a.b, version 1.0 and target bundle Tallo;
   // the builder may change or add entries.
   AddonPackageBuilder package(const std::string& folder = "media") const {
-    return AddonPackageBuilder(dir_.path() / folder)
-        .set("ID", "a.b")
-        .set("version", "1.0")
-        .set("targetBundle", "Tallo");
+    return addonPackage(dir_.path() / folder);
   }
 
   std::vector<std::string> command(const fs::path& package,
@@ -56,7 +54,7 @@ class PreflightAddonTest : public ::testing::Test {
   }
 
   NamespaceRun run(const std::vector<std::string>& words) {
-    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++))).run({words})[0];
+    return freshNamespace().run({words})[0];
   }
 
   static std::vector<std::string> logOf(const NamespaceRun& run, const std::string& path = kLog) {
@@ -68,9 +66,6 @@ class PreflightAddonTest : public ::testing::Test {
     std::vector<std::string> lines = logOf(run, path);
     return lines.empty() ? std::string("<no log>") : lines.back();
   }
-
-  testing_support::TempDir dir_;
-  int sessions_ = 0;
 };
 
 TEST_F(PreflightAddonTest, AcceptsAnAddonThatFitsAndLogsEveryCheck) {

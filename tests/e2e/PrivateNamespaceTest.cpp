@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "e2e/PrivateNamespace.h"
 
 namespace {
 

@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
+#include "common/RootVictim.h"
 #include "common/TempDir.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
-#include "e2e/RootVictim.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::AddonPackageBuilder;
+using testing_support::addonManifest;
 using testing_support::AddonRecord;
 using testing_support::BuiltInstance;
 using testing_support::InstanceBuilder;
@@ -27,36 +27,22 @@ using testing_support::NamespaceRun;
 using testing_support::PrivateNamespace;
 using testing_support::RootVictim;
 
-std::string manifest(const std::string& action) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<manifest><domain-object><object-data><install>\n"
-         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
-         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
-         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
-         "</requirements></installfeature>\n"
-         "</install></object-data></domain-object></manifest>\n";
-}
-
-class RecordLinkAttackTest : public ::testing::Test {
+class RecordLinkAttackTest : public testing_support::EndToEndTest {
  protected:
   void SetUp() override {
     ::setenv("USER", "root", 1);
-    ::unsetenv("RCPSIM_FORCE_RC");
-    ::unsetenv("RCPSIM_NO_RESULT");
+    resetLauncherSwitches();
   }
 
   // Runs the three programs that read the instance's records, one after the other.
   std::vector<NamespaceRun> runAll(const BuiltInstance& target, const fs::path& package) {
-    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++)))
+    return freshNamespace()
         .privateFolder("/Library/Application Support")
         .privateFolder("/Applications")
         .run({{POSTFLIGHT_ADDON, package.string(), target.destination.string()},
               {PELORA_HOTFIX_UNINSTALL, "-rcphome", target.installLocation.string()},
               {PURGE_ADDON_RECORD, "-rcphome", target.installLocation.string(), "-addonID", "a.b"}});
   }
-
-  testing_support::TempDir dir_;
-  int sessions_ = 0;
 };
 
 TEST_F(RecordLinkAttackTest, NoProgramReadsARecordThroughALink) {
@@ -73,12 +59,9 @@ TEST_F(RecordLinkAttackTest, NoProgramReadsARecordThroughALink) {
       builder.launcher(RCPLAUNCHER_SIM_PATH).hotfixVersion("3.0.1.1");
       builder.addonRecord(AddonRecord{"a.b", "1.0", "uninstall.a.b.xml"});
       const BuiltInstance target = builder.build();
-      std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << manifest("uninstall");
-      std::ofstream(target.rcpHome / "deploy/uninstall.hotfix.xml") << manifest("uninstall");
-      const fs::path package = AddonPackageBuilder(root / "media")
-                                   .set("ID", "a.b").set("version", "1.0").set("targetBundle", "Tallo")
-                                   .deployFile("install.a.b.xml", manifest("install"))
-                                   .deployFile("uninstall.a.b.xml", manifest("uninstall"))
+      std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << addonManifest("uninstall");
+      std::ofstream(target.rcpHome / "deploy/uninstall.hotfix.xml") << addonManifest("uninstall");
+      const fs::path package = addonPackageWithManifests(root / "media")
                                    .deployFile("plugin_customization.ini", "added=1\n")
                                    .build()
                                    .package;

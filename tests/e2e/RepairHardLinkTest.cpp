@@ -12,50 +12,37 @@
 #include <string>
 #include <vector>
 
+#include "common/AddonPackageBuilder.h"
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
+#include "common/RootVictim.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
-#include "e2e/AddonPackageBuilder.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
-#include "e2e/RootVictim.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::addonManifest;
 using testing_support::BuiltInstance;
 using testing_support::InstanceBuilder;
 using testing_support::NamespaceRun;
 using testing_support::PrivateNamespace;
 using testing_support::RootVictim;
+using testing_support::writeFile;
 
-constexpr const char* kPlugin = "com.norq.addon.ab_1.0.0";
+constexpr const char* kPlugin = testing_support::kAddonPlugin;
 constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
 constexpr const char* kLeftAlone = "Not changing the owner or mode of ";
 
-std::string manifest(const std::string& action) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<manifest><domain-object><object-data><install>\n"
-         "<installfeature id=\"a.b\" version=\"1.0\"><requirements>\n"
-         "<feature id=\"com.norq.addon.ab\" version=\"1.0.0\" action=\"" + action +
-         "\" url=\"${installer.root}/../../updates/platform\"/>\n"
-         "</requirements></installfeature>\n"
-         "</install></object-data></domain-object></manifest>\n";
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // Runs as root for the test user: USER names the owner the repair gives, HOME the workspace's.
-class RepairHardLinkTest : public ::testing::Test {
+class RepairHardLinkTest : public testing_support::EndToEndTest {
  protected:
   void prepare(const testing_support::TestUser& user) {
     if (::getgrnam("admin") == nullptr) GTEST_SKIP() << "needs the group admin";
     ::setenv("USER", user.name.c_str(), 1);
     ::setenv("HOME", user.home.c_str(), 1);
-    ::unsetenv("RCPSIM_FORCE_RC");
-    ::unsetenv("RCPSIM_NO_RESULT");
+    resetLauncherSwitches();
     workspace_ = fs::path(user.home) / "workspace";
     writeFile(workspace_ / ".metadata/version.ini", "1\n");
   }
@@ -80,25 +67,18 @@ class RepairHardLinkTest : public ::testing::Test {
   }
 
   NamespaceRun run(const std::vector<std::string>& words) {
-    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++))).run({words})[0];
+    return freshNamespace().run({words})[0];
   }
 
-  testing_support::TempDir dir_;
   RootVictim victim_{dir_.path() / "victim"};
   fs::path workspace_;
-  int sessions_ = 0;
 };
 
 TEST_F(RepairHardLinkTest, AddonInstallationLeavesHardLinkedFilesAlone) {
   RCP_WITH_TEST_USER(user);
   prepare(user);
-  writeFile(dir_.path() / "updates/platform/plugins" / kPlugin / "plugin.xml", "<plugin/>");
-  const fs::path package = testing_support::AddonPackageBuilder(dir_.path() / "media")
-                               .set("ID", "a.b")
-                               .set("version", "1.0")
-                               .set("targetBundle", "Tallo")
-                               .deployFile("install.a.b.xml", manifest("install"))
-                               .deployFile("uninstall.a.b.xml", manifest("uninstall"))
+  offerAddonPlugin(dir_.path());
+  const fs::path package = addonPackageWithManifests(dir_.path() / "media")
                                .deployFile("plugin_customization.ini", "added=1\n")
                                .build()
                                .package;
@@ -136,7 +116,7 @@ TEST_F(RepairHardLinkTest, HotfixUninstallLeavesAHardLinkInTheWorkspaceAlone) {
   prepare(user);
   ::setenv("RCPSIM_FORCE_RC", "0", 1);
   const BuiltInstance target = instance("1");
-  writeFile(target.rcpHome / "deploy/uninstall.pelorahotfix.xml", manifest("uninstall"));
+  writeFile(target.rcpHome / "deploy/uninstall.pelorahotfix.xml", addonManifest("uninstall"));
   const std::vector<fs::path> links =
       plant({workspace_ / "linked.txt", workspace_ / ".metadata/deeper/linked.prefs"});
 

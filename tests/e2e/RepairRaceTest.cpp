@@ -17,23 +17,20 @@
 #include <fstream>
 #include <string>
 
+#include "common/FileHelpers.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
+#include "common/RootVictim.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
-#include "e2e/RootVictim.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::RootVictim;
+using testing_support::writeFile;
 
 constexpr int kRuns = 200;
-
-void writeFile(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 struct stat statusOf(const fs::path& path) {
   struct stat status {};

@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "common/EndToEndTest.h"
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
+#include "common/RunningCopy.h"
 #include "common/TempDir.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
-#include "e2e/RunningCopy.h"
 #include "platform/PropertyListFile.h"
 #include "tools/rcplauncher-sim/Journal.h"
 
@@ -60,13 +61,10 @@ std::string uninstallManifest() {
                      "</install></object-data></domain-object></manifest>\n");
 }
 
-class UninstallersTest : public ::testing::Test {
+class UninstallersTest : public testing_support::EndToEndTest {
  protected:
   void SetUp() override {
-    ::unsetenv("RCPSIM_FORCE_RC");
-    ::unsetenv("RCPSIM_NO_RESULT");
-    ::unsetenv("RCPSIM_KILL_IN");
-    ::unsetenv("RCPSIM_KILL_RUN");
+    resetLauncherSwitches();
     ::setenv("USER", "root", 1);
   }
 
@@ -104,7 +102,7 @@ class UninstallersTest : public ::testing::Test {
   }
 
   std::vector<NamespaceRun> run(const std::vector<std::vector<std::string>>& commands) {
-    return PrivateNamespace(dir_.path() / ("ns" + std::to_string(sessions_++)))
+    return freshNamespace()
         .privateFolder("/Library/Application Support")
         .privateFolder("/Applications")
         .run(commands);
@@ -147,9 +145,6 @@ class UninstallersTest : public ::testing::Test {
     }
     return ids;
   }
-
-  testing_support::TempDir dir_;
-  int sessions_ = 0;
 };
 
 TEST_F(UninstallersTest, EveryEntryPointIsFoundByItsExactName) {

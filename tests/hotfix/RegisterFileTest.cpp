@@ -11,16 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e/PrivateNamespace.h"
+#include "common/FileHelpers.h"
+#include "common/PlistPrinting.h"
+#include "common/PrivateNamespace.h"
 #include "installer/hotfix/RegisterFile.h"
 #include "installer/support/PathText.h"
 #include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
-
-// Failures show property lists as their XML.
-namespace platform {
-inline void PrintTo(const PlistValue& value, std::ostream* out) { *out << PropertyListFile::toXml(value); }
-}  // namespace platform
 
 namespace {
 
@@ -28,6 +25,7 @@ namespace fs = std::filesystem;
 using hotfix::RegisterFile;
 using platform::PlistDictionary;
 using platform::PlistValue;
+using testing_support::bytesOf;
 using testing_support::LogLine;
 
 const fs::path kMakerFolder = "/Library/Application Support/Ostra";
@@ -37,12 +35,6 @@ fs::path registerFileOf(const std::string& product) { return kMakerFolder / prod
 void writeRegisterFile(const std::string& product, const PlistValue& contents) {
   fs::create_directories(kMakerFolder / product);
   ASSERT_FALSE(platform::PropertyListFile::write(registerFileOf(product).string(), contents));
-}
-
-std::optional<std::string> bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 // The system log's lines while it lives, through a pipe.

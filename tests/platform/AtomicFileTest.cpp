@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
-#include "platform/FileHelpers.h"
 #include "platform/UniqueFd.h"
 
 namespace {

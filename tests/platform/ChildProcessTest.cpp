@@ -12,15 +12,15 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ScopedEnvironment.h"
 #include "common/TempDir.h"
-#include "tools/ScopedVariable.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using platform::runChildAndWait;
+using testing_support::ScopedEnvironment;
 using testing_support::TempDir;
-using testing_support::ScopedVariable;
 
 class ScopedWorkingFolder {
  public:
@@ -50,8 +50,8 @@ void writeFile(const std::string& path, const std::string& text, mode_t mode) {
 
 TEST(ChildProcessTest, PassesArgumentsUnchangedAndInheritsEverythingButOutput) {
   TempDir temp;
-  ScopedVariable report("CHILD_HELPER_REPORT", temp / "report");
-  ScopedVariable probe("CHILD_HELPER_PROBE", "inherited value");
+  ScopedEnvironment report("CHILD_HELPER_REPORT", temp / "report");
+  ScopedEnvironment probe("CHILD_HELPER_PROBE", "inherited value");
   const std::vector<std::string> arguments = {
       "two words", "\"double\" and 'single'", "$(touch pwned)", "*", "", "back\\slash",
       "line\nbreak", "tab\there", "semi;colon|pipe&", "caf\xc3\xa9", "-rcpLauncherWait"};
@@ -74,13 +74,13 @@ TEST(ChildProcessTest, PassesArgumentsUnchangedAndInheritsEverythingButOutput) {
 TEST(ChildProcessTest, GivesTheExitStatus) {
   for (int status : {0, 1, 7, 190, 255}) {
     SCOPED_TRACE(status);
-    ScopedVariable exitCode("CHILD_HELPER_EXIT", std::to_string(status));
+    ScopedEnvironment exitCode("CHILD_HELPER_EXIT", std::to_string(status));
     EXPECT_EQ(runChildAndWait({CHILD_HELPER_PATH}), status);
   }
 }
 
 TEST(ChildProcessTest, GivesNoneWhenTheChildEndsBySignal) {
-  ScopedVariable kill("CHILD_HELPER_KILL_SELF", "1");
+  ScopedEnvironment kill("CHILD_HELPER_KILL_SELF", "1");
   EXPECT_EQ(runChildAndWait({CHILD_HELPER_PATH}), std::nullopt);
 }
 
@@ -113,7 +113,7 @@ TEST(ChildProcessTest, GivesNoneWhenNothingCanBeStarted) {
 TEST(ChildProcessTest, ABareNameMeansTheWorkingFolderNeverPath) {
   TempDir temp;
   ScopedWorkingFolder inside(temp.path());
-  ScopedVariable exitCode("CHILD_HELPER_EXIT", "4");
+  ScopedEnvironment exitCode("CHILD_HELPER_EXIT", "4");
   EXPECT_EQ(runChildAndWait({"true"}), std::nullopt);  // on PATH, but not here
   fs::copy_file(CHILD_HELPER_PATH, temp / "true");
   EXPECT_EQ(runChildAndWait({"true"}), 4);
@@ -126,8 +126,8 @@ TEST(ChildProcessTest, KeepsWaitingWhenASignalInterruptsTheWait) {
   handler.sa_handler = ignoreSignal;  // no SA_RESTART: waitpid fails with EINTR
   sigemptyset(&handler.sa_mask);
   ASSERT_EQ(sigaction(SIGUSR1, &handler, &previous), 0);
-  ScopedVariable signalParent("CHILD_HELPER_SIGNAL_PARENT", "1");
-  ScopedVariable exitCode("CHILD_HELPER_EXIT", "5");
+  ScopedEnvironment signalParent("CHILD_HELPER_SIGNAL_PARENT", "1");
+  ScopedEnvironment exitCode("CHILD_HELPER_EXIT", "5");
 
   EXPECT_EQ(runChildAndWait({CHILD_HELPER_PATH}), 5);
 

@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/ScopedEnvironment.h"
 #include "common/TestUser.h"
-#include "platform/ScopedEnvironment.h"
 #include "platform/UserPreferences.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <functional>
 
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
-#include "platform/FileHelpers.h"
 
 namespace {
 

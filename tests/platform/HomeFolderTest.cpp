@@ -4,7 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "platform/ScopedEnvironment.h"
+#include "common/ScopedEnvironment.h"
 
 namespace {
 

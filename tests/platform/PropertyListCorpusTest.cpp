@@ -12,9 +12,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/FileHelpers.h"
+#include "common/ProgramOutput.h"
 #include "common/TempDir.h"
-#include "platform/FileHelpers.h"
-#include "platform/ProgramOutput.h"
 #include "platform/PropertyListFile.h"
 
 namespace {

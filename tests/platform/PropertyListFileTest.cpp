@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/FileHelpers.h"
+#include "common/ProgramOutput.h"
 #include "common/TempDir.h"
-#include "platform/FileHelpers.h"
-#include "platform/ProgramOutput.h"
 
 namespace {
 

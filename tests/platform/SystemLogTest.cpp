@@ -8,8 +8,8 @@
 #include <regex>
 #include <sstream>
 
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
-#include "platform/FileHelpers.h"
 #include "platform/UniqueFd.h"
 
 namespace {

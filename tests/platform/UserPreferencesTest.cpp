@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
-#include "platform/FileHelpers.h"
 #include "platform/PropertyListFile.h"
 
 namespace {

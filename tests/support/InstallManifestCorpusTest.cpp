@@ -13,10 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/IconvText.h"
+#include "common/ProgramOutput.h"
 #include "common/TempDir.h"
 #include "installer/support/InstallManifest.h"
-#include "platform/ProgramOutput.h"
+#include "support/IconvText.h"
 
 namespace {
 

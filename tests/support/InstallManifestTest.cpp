@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ProgramOutput.h"
 #include "common/TempDir.h"
-#include "support/IconvText.h"
 #include "installer/support/InstallManifest.h"
 #include "installer/support/StringUtil.h"
-#include "platform/ProgramOutput.h"
 #include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
+#include "support/IconvText.h"
 
 namespace {
 

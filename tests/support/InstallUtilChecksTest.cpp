@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "common/FileAccessOverride.h"
+#include "common/RunningCopy.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
-#include "e2e/RunningCopy.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/StringUtil.h"
 #include "platform/PropertyListFile.h"

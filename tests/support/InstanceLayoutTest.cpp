@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/ScopedEnvironment.h"
 #include "common/TestUser.h"
 #include "installer/support/JavaProperties.h"
 #include "support/InstanceStagingFixture.h"
@@ -22,8 +23,8 @@ using instance_testing::Instance;
 using instance_testing::LogCapture;
 using instance_testing::readFile;
 using instance_testing::readProperties;
-using instance_testing::ScopedEnv;
 using instance_testing::writeFile;
+using testing_support::ScopedEnvironment;
 using Properties = std::map<std::string, std::string>;
 namespace fs = std::filesystem;
 
@@ -67,7 +68,7 @@ std::vector<std::string> entriesOf(const std::string& folder) {
 TEST(InstanceLayout, LinkFilesNameTheRcpHomeAndTheSharedFolder) {
   RCP_WITH_TEST_USER(user);
   ASSERT_TRUE(instance_testing::ensureAdminGroupInNamespace(user.scratch));
-  ScopedEnv asUser("USER", user.name);
+  ScopedEnvironment asUser("USER", user.name);
   Instance instance;
   const auto service = instance.service();
 
@@ -269,7 +270,7 @@ TEST(InstanceLayout, CustomizationMergesIntoTheBasePluginAndTheInstance) {
 TEST(InstanceLayout, RepairGivesTheInstanceAndSharedFolderToTheUser) {
   RCP_WITH_TEST_USER(user);
   ASSERT_TRUE(instance_testing::ensureAdminGroupInNamespace(user.scratch));
-  ScopedEnv asUser("USER", user.name);
+  ScopedEnvironment asUser("USER", user.name);
   Instance instance;
   const std::string outside = instance.dir / "outside.txt";
   writeFile(instance.at("rcplauncher.properties"), "vm.args=-Xmx256m\n");
@@ -331,7 +332,7 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
   // Should the check ever fail, /etc is read-only in this private namespace.
   ASSERT_EQ(::mount("/etc", "/etc", nullptr, MS_BIND | MS_REC, nullptr), 0);
   ASSERT_EQ(::mount(nullptr, "/etc", nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr), 0);
-  ScopedEnv asUser("USER", user.name);
+  ScopedEnvironment asUser("USER", user.name);
 
   testing_support::TempDir place;
   const std::string home = place / "home";
@@ -371,7 +372,7 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
     const struct stat instanceBefore = statusOf(instance.at("deploy/install.xml"));
     fs::permissions(home + "/workspace/.metadata/version.ini", fs::perms(0600));
     ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0);
-    ScopedEnv homeForExpansion("HOME", home);
+    ScopedEnvironment homeForExpansion("HOME", home);
     LogCapture log;
 
     instance.service().updatePermissionsUpdateWorkspace(false, true);
@@ -393,7 +394,7 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
   SCOPED_TRACE("no HOME: nothing happens");
   Instance instance;
   writeFile(instance.at("rcplauncher.properties"), "rcp.data=${env.HOME}/workspace\n");
-  ScopedEnv noHome("HOME", std::nullopt);
+  ScopedEnvironment noHome("HOME", std::nullopt);
   ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0);
   instance.service().updatePermissionsUpdateWorkspace(false, true);
   EXPECT_EQ(statusOf(home + "/workspace/.metadata/version.ini").st_uid, 0u);

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/InstanceBuilder.h"
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "e2e/InstanceBuilder.h"
-#include "e2e/PrivateNamespace.h"
 #include "installer/support/InstanceService.h"
 #include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"

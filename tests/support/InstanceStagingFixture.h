@@ -1,7 +1,7 @@
 #pragma once
 // A platform instance on disk for InstanceService tests: an application bundle in a fresh
 // TempDir with "Contents/MacOS/rcp" holding "deploy" and "eclipse/plugins"; plus small helpers
-// for files, properties, the environment and the system log.
+// for files, properties and the system log.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
 #include "installer/support/InstanceService.h"
 #include "installer/support/JavaProperties.h"
@@ -36,10 +37,7 @@ inline std::optional<std::string> readFile(const std::string& path) {
   return text.str();
 }
 
-inline void writeFile(const std::string& path, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+using testing_support::writeFile;
 
 inline bool existsNoFollow(const std::string& path) {
   struct stat status {};
@@ -55,32 +53,6 @@ inline std::map<std::string, std::string> readProperties(const std::string& path
   }
   return all;
 }
-
-// Sets (or unsets, with none) an environment variable and restores it at the end of scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Collects the system log's lines while it lives.
 class LogCapture {

@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ProgramOutput.h"
 #include "common/TempDir.h"
 #include "installer/support/JavaProperties.h"
 #include "installer/support/Utf16.h"
-#include "platform/ProgramOutput.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ScopedEnvironment.h"
 #include "common/TempDir.h"
 #include "installer/support/JavaProperties.h"
 #include "installer/support/StringUtil.h"
 #include "installer/support/Utf16.h"
-#include "platform/ScopedEnvironment.h"
 
 namespace {
 

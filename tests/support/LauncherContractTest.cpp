@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/SimInstance.h"
 #include "platform/UniqueFd.h"
-#include "tools/SimInstance.h"
 
 namespace {
 

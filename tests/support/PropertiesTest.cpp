@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "e2e/PrivateNamespace.h"
 #include "installer/support/Properties.h"
 
 namespace {

@@ -13,16 +13,16 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/SimInstance.h"
-#include "tools/ScopedVariable.h"
+#include "common/ScopedEnvironment.h"
+#include "common/SimInstance.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ScopedEnvironment;
 using testing_support::SimInstance;
-using testing_support::ScopedVariable;
 using Arguments = std::vector<std::string>;
 
 Arguments addonUpdateRun(const std::string& site, const std::string& locale = "en_US") {
@@ -260,7 +260,7 @@ TEST(RcplauncherSimTest, EnvironmentForcesTheResult) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimInstance instance;
-    std::optional<ScopedVariable> forceRc, noResult;
+    std::optional<ScopedEnvironment> forceRc, noResult;
     if (c.forceRc) forceRc.emplace("RCPSIM_FORCE_RC", c.forceRc);
     if (c.noResult) noResult.emplace("RCPSIM_NO_RESULT", c.noResult);
 
@@ -271,13 +271,13 @@ TEST(RcplauncherSimTest, EnvironmentForcesTheResult) {
 
 TEST(RcplauncherSimTest, KillsTheRunTheJournalCountsAsTheGivenOne) {
   SimInstance instance;
-  ScopedVariable killSecond("RCPSIM_KILL_RUN", "2");
+  ScopedEnvironment killSecond("RCPSIM_KILL_RUN", "2");
   EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, 0);
   EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, -1) << "killed";
   EXPECT_EQ(instance.resultText(), "rc=0\n") << "the killed run wrote its result first";
   EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, 0);
   EXPECT_EQ(instance.journal().size(), 3u);
-  ScopedVariable refused("RCPSIM_KILL_RUN", "0");
+  ScopedEnvironment refused("RCPSIM_KILL_RUN", "0");
   EXPECT_EQ(runLauncher(instance, cleanupRun()).exitStatus, 13);
 }
 

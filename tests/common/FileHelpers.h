@@ -1,8 +1,10 @@
 #pragma once
-// Small file helpers shared by the platform tests.
+// Small file helpers shared by the tests of every area.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +20,19 @@ inline std::string readWholeFile(const std::string& path) {
 
 inline void writeWholeFile(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
+}
+
+// The bytes of a file; none when it cannot be opened.
+inline std::optional<std::string> bytesOf(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Writes the text, making the folders above the file first.
+inline void writeFile(const std::filesystem::path& path, const std::string& text) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // Names in a folder, sorted; links are listed, never followed.

@@ -1,5 +1,6 @@
 #pragma once
-// Sets (or, for none, unsets) an environment variable for one scope.
+// Sets (or, for none, unsets) an environment variable for one scope and then restores it;
+// programs started meanwhile inherit it.
 #include <cstdlib>
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "e2e/RunningCopy.h"
+#include "common/RunningCopy.h"
 
 #include <signal.h>
 #include <spawn.h>

@@ -1,4 +1,4 @@
-#include "e2e/AddonPackageBuilder.h"
+#include "common/AddonPackageBuilder.h"
 
 #include <fstream>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "e2e/InstanceBuilder.h"
+#include "common/InstanceBuilder.h"
 
 #include <fstream>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "e2e/PrivateNamespace.h"
+#include "common/PrivateNamespace.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 #include <sstream>
+
+#include "common/FileHelpers.h"
+#include "common/TempDir.h"
 
 extern char** environ;
 
@@ -16,13 +18,6 @@ namespace testing_support {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
 
 // Runs argv with standard output and error in files; the wait status, or -1.
 int spawnAndWait(const std::vector<std::string>& arguments, const fs::path& output) {
@@ -57,7 +52,7 @@ std::optional<std::string> NamespaceRun::fileText(const std::string& pathInNames
   fs::path copy = snapshotOf(pathInNamespace);
   std::error_code error;
   if (!fs::is_regular_file(fs::symlink_status(copy, error))) return std::nullopt;
-  return readWhole(copy);
+  return readWholeFile(copy);
 }
 
 PrivateNamespace::PrivateNamespace(fs::path workFolder) : work_(std::move(workFolder)) {
@@ -98,7 +93,7 @@ std::vector<NamespaceRun> PrivateNamespace::run(
   fs::create_directories(out);
   std::vector<std::string> arguments = {"/usr/bin/unshare", "--mount", "--propagation", "private",
                                         "/bin/bash",
-                                        std::string(RCP_SOURCE_DIR) + "/tests/e2e/private-namespace.sh",
+                                        std::string(RCP_SOURCE_DIR) + "/tests/common/private-namespace.sh",
                                         out.string(), std::to_string(folders_.size())};
   arguments.insert(arguments.end(), folders_.begin(), folders_.end());
   arguments.insert(arguments.end(), steps_.begin(), steps_.end());
@@ -115,27 +110,23 @@ std::vector<NamespaceRun> PrivateNamespace::run(
     result.snapshot = stem;
     if (!fs::exists(stem.string() + ".status")) {
       result.standardError = "the private namespace failed (wait status " +
-                             std::to_string(harness) + "): " + readWhole(out / "harness.log");
+                             std::to_string(harness) + "): " + readWholeFile(out / "harness.log");
       continue;
     }
-    std::istringstream(readWhole(stem.string() + ".status")) >> result.status;
-    result.standardOutput = readWhole(stem.string() + ".stdout");
-    result.standardError = readWhole(stem.string() + ".stderr");
+    std::istringstream(readWholeFile(stem.string() + ".status")) >> result.status;
+    result.standardOutput = readWholeFile(stem.string() + ".stdout");
+    result.standardError = readWholeFile(stem.string() + ".stderr");
   }
   return results;
 }
 
 ProgramResult runProgram(const std::vector<std::string>& argv) {
-  char pattern[] = RCP_BINARY_DIR "/test-tmp/program-output-XXXXXX";
-  fs::create_directories(RCP_BINARY_DIR "/test-tmp");
-  int fd = ::mkstemp(pattern);
-  if (fd < 0) return {};
-  ::close(fd);
+  const TempDir dir;
+  const fs::path output = dir.path() / "output";
   ProgramResult result;
-  int status = spawnAndWait(argv, pattern);
+  int status = spawnAndWait(argv, output);
   if (status >= 0 && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  result.output = readWhole(pattern);
-  ::unlink(pattern);
+  result.output = readWholeFile(output);
   return result;
 }
 
