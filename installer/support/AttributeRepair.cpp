@@ -1,6 +1,5 @@
 #include "installer/support/AttributeRepair.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,16 +38,12 @@ bool AttributeRepair::applyToEntries(DirectoryStream& folder, std::size_t depth)
 }
 
 // `mayRetry`: the entry was listed as a folder; should it be something else now (swapped, or
-// a file system that does not report types), it is handled once as what it is.
+// a file system that does not report types), it is handled once as what it is. A folder that is
+// gone, cannot be read or finds no descriptor fails that second look too: its entries stay undone.
 bool AttributeRepair::applyToFolder(int folderFd, const char* name, std::size_t depth,
                                     bool mayRetry) {
   platform::UniqueFd child(::openat(folderFd, name, kOpenFolderNoFollow));
-  if (!child.valid()) {
-    if ((errno == ENOTDIR || errno == ELOOP) && mayRetry) {
-      return applyToNonFolder(folderFd, name, depth, false);
-    }
-    return false;  // gone, not readable, or out of descriptors: its entries stay undone
-  }
+  if (!child.valid()) return mayRetry && applyToNonFolder(folderFd, name, depth, false);
   struct stat status {};
   if (::fstat(child.get(), &status) != 0) return false;
   const bool changed = (hasAttributes(status) || changeThrough(child.get(), status)) && complete_;
