@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FileHelpers.h"
 #include "common/ProgramOutput.h"
 #include "common/TempDir.h"
 #include "installer/support/InstallManifest.h"
@@ -21,16 +22,13 @@ namespace {
 
 using support::InstallManifest;
 using testing_support::TempDir;
+using testing_support::writeFile;
 
 constexpr const char* kRoot = "file:/Volumes/Pkg";
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   return support::StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(text, from,
                                                                                    to);
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string readFile(const std::string& path) {

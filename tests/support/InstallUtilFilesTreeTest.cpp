@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/FileAccessOverride.h"
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "installer/support/InstallUtil.h"
@@ -30,15 +31,12 @@ namespace {
 
 using support::InstallUtil::changeAttributesForDirectory;
 using support::InstallUtil::copyFolderFromTo;
+using testing_support::writeFile;
 namespace fs = std::filesystem;
 
 constexpr uid_t kStrangerUid = 4243;
 constexpr gid_t kStrangerGid = 4243;
 constexpr const char* kOwner = "daemon";
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

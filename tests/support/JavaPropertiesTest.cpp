@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FileHelpers.h"
 #include "common/ScopedEnvironment.h"
 #include "common/TempDir.h"
 #include "installer/support/JavaProperties.h"
@@ -20,12 +21,9 @@
 namespace {
 
 using support::JavaProperties;
+using testing_support::writeFile;
 using Pairs = std::map<std::string, std::string>;
 namespace StringUtil = support::StringUtil;
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
