@@ -64,7 +64,9 @@ TEST(AtomicFileTest, NewFilesGetDefaultBitsAndReplacedOnesKeepTheirMode) {
       ASSERT_EQ(0, ::chmod(target.c_str(), *c.oldMode));
     }
     ScopedUmask mask(c.umask);
+    const std::size_t descriptors = folderEntries("/proc/self/fd").size();
     ASSERT_FALSE(replaceFileAtomically(target, "new"));
+    EXPECT_EQ(descriptors, folderEntries("/proc/self/fd").size()) << "every descriptor is closed again";
     EXPECT_EQ("new", readWholeFile(target));
     EXPECT_EQ(c.expected, permissionsOf(target));
     EXPECT_EQ(Names{"record.plist"}, folderEntries(dir.str()));
@@ -143,12 +145,13 @@ TEST(AtomicFileTest, FailuresLeaveTheOldStateAndNoTemporaryFile) {
   TempDir dir;
   ASSERT_EQ(0, ::mkdir((dir / "folder").c_str(), 0755));
   writeWholeFile(dir / "folder/inside", "x");
+  writeWholeFile(dir / ".folder.tmp-AbC123", "a killed run's, swept only by a write that happens");
 
   EXPECT_EQ(std::errc::no_such_file_or_directory,
             replaceFileAtomically(dir / "missing/record.plist", "new"));
   EXPECT_EQ(std::errc::is_a_directory, replaceFileAtomically(dir / "folder", "new"));
 
-  EXPECT_EQ((Names{"folder"}), folderEntries(dir.str()));
+  EXPECT_EQ((Names{".folder.tmp-AbC123", "folder"}), folderEntries(dir.str()));
   EXPECT_EQ(Names{"inside"}, folderEntries(dir / "folder"));
 }
 
