@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/FileHelpers.h"
 #include "common/AddonPackageBuilder.h"
 #include "common/InstanceBuilder.h"
 #include "common/PrivateNamespace.h"
@@ -17,17 +18,12 @@
 
 namespace {
 
+using testing_support::readWholeFile;
+
 namespace fs = std::filesystem;
 using namespace addon;
 using platform::PlistValue;
 using testing_support::AddonPackageBuilder;
-
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(AddonToolStartupTest, MissingOrEmptyPositionsAreNotGiven) {
   const char* full[] = {"prog", "/pkg", "/dest", "3", "4", "/fw", "Bundle"};
@@ -125,7 +121,7 @@ TEST(AddonToolStartupTest, LogFileReceivesMessagesWhileAttached) {
     platform::SystemLog::log(platform::kLogInfo, "while attached %s", "%s%n");
   }
   platform::SystemLog::log(platform::kLogInfo, "after the end");
-  EXPECT_THAT(testing_support::logTexts(readText(path)), ::testing::ElementsAre("while attached %s%n"));
+  EXPECT_THAT(testing_support::logTexts(readWholeFile(path)), ::testing::ElementsAre("while attached %s%n"));
 
   ::unlink(path.c_str());
   ASSERT_EQ(::symlink("/tmp/elsewhere", path.c_str()), 0);

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/FileHelpers.h"
 #include "common/AddonPackageBuilder.h"
 #include "common/EndToEndTest.h"
 #include "common/InstanceBuilder.h"
@@ -43,6 +44,8 @@
 extern char** environ;
 
 namespace {
+
+using testing_support::readWholeFile;
 
 namespace fs = std::filesystem;
 using platform::PlistArray;
@@ -69,11 +72,6 @@ PlistValue record(const std::string& id) {
 
 PlistValue registryOf(std::vector<PlistValue> records) {
   return PlistValue(PlistDictionary{{"addons", PlistValue(PlistArray(std::move(records)))}});
-}
-
-std::string bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 // Every file below the folders whose name marks it as a temporary of an atomic replacement.
@@ -134,7 +132,7 @@ Finished runToTheEnd(const std::vector<std::string>& argv, const fs::path& outpu
   }
   reapEverything();
   if (WIFEXITED(status)) finished.status = WEXITSTATUS(status);
-  finished.output = bytesOf(output);
+  finished.output = readWholeFile(output);
   return finished;
 }
 
@@ -186,7 +184,7 @@ class CrashAndFullDiskTest : public testing_support::EndToEndTest {
 
   static void expectRecord(const fs::path& path, const std::vector<PlistValue>& oldOrNew) {
     std::optional<PlistValue> value = platform::PropertyListFile::read(path.string());
-    ASSERT_TRUE(value) << path << " is no readable property list:\n" << bytesOf(path);
+    ASSERT_TRUE(value) << path << " is no readable property list:\n" << readWholeFile(path);
     EXPECT_NE(std::find(oldOrNew.begin(), oldOrNew.end(), *value), oldOrNew.end())
         << path << " is neither the old nor the new record:\n" << platform::PropertyListFile::toXml(*value);
   }
@@ -194,14 +192,14 @@ class CrashAndFullDiskTest : public testing_support::EndToEndTest {
   // The settings keep every key; the manifest version is the old one or a new one.
   static void expectSettingsWhole(const fs::path& path) {
     support::JavaProperties settings(path.string());
-    EXPECT_EQ(settings.getPropertyForKey("rcp.data"), "/Users/someone/data") << bytesOf(path);
+    EXPECT_EQ(settings.getPropertyForKey("rcp.data"), "/Users/someone/data") << readWholeFile(path);
     std::string version = settings.getPropertyForKey("provisioning.manifest.version").value_or("");
-    EXPECT_TRUE(std::regex_match(version, std::regex("\\d{10}"))) << bytesOf(path);
+    EXPECT_TRUE(std::regex_match(version, std::regex("\\d{10}"))) << readWholeFile(path);
   }
 
   static void expectStoreReadableIfThere() {
     if (fs::exists(kStore)) {
-      EXPECT_TRUE(platform::PropertyListFile::read(kStore)) << bytesOf(kStore);
+      EXPECT_TRUE(platform::PropertyListFile::read(kStore)) << readWholeFile(kStore);
     }
   }
 
@@ -320,13 +318,13 @@ TEST_F(CrashAndFullDiskTest, PostflightAddonOnAFullDisk) {
   mountDisk();
   BuiltInstance target = instance({{"x.y", "1.0", "uninstall.x.y.xml"}});
   const fs::path registry = target.rcpHome / "addonInfo.plist";
-  const std::string old = bytesOf(registry);
+  const std::string old = readWholeFile(registry);
   const std::vector<std::string> command = {kPostflight, package_.string(), destination().string(), "", "", ""};
 
   ASSERT_TRUE(rcpsim::fillFileSystem(target.installLocation.string()));
   Finished fullAtStart = runToTheEnd(command, dir_.path() / "output");
   EXPECT_EQ(fullAtStart.status, 199);
-  EXPECT_THAT(testing_support::logTexts(bytesOf(kInstallLog)), Contains(" Fail to copy install manifest. "));
+  EXPECT_THAT(testing_support::logTexts(readWholeFile(kInstallLog)), Contains(" Fail to copy install manifest. "));
   EXPECT_THAT(temporariesBelow({destination(), "/tmp"}), ::testing::IsEmpty());
 
   rcpsim::freeFileSystem(target.installLocation.string());
@@ -334,9 +332,9 @@ TEST_F(CrashAndFullDiskTest, PostflightAddonOnAFullDisk) {
   Finished fullAfterLaunch = runToTheEnd(command, dir_.path() / "output");
 
   EXPECT_EQ(fullAfterLaunch.status, 190);
-  EXPECT_EQ(bytesOf(registry), old);
+  EXPECT_EQ(readWholeFile(registry), old);
   EXPECT_THAT(temporariesBelow({destination(), "/tmp"}), ::testing::IsEmpty());
-  EXPECT_THAT(testing_support::logTexts(bytesOf(kInstallLog)),
+  EXPECT_THAT(testing_support::logTexts(readWholeFile(kInstallLog)),
               Contains("Fail to write " + registry.string() + " (No space left on device)."));
 }
 
@@ -346,7 +344,7 @@ TEST_F(CrashAndFullDiskTest, HotfixUninstallOnAFullDisk) {
   BuiltInstance target = instance({}, "1");
   std::ofstream(target.rcpHome / "deploy/uninstall.pelorahotfix.xml") << addonManifest("uninstall");
   const fs::path installInfo = target.rcpHome / "installInfo.plist";
-  const std::string old = bytesOf(installInfo);
+  const std::string old = readWholeFile(installInfo);
   const std::vector<std::string> command = {kHotfix, "-rcphome", target.installLocation.string()};
   ::setenv("RCPSIM_FILL_DISK", "1", 1);
 
@@ -354,7 +352,7 @@ TEST_F(CrashAndFullDiskTest, HotfixUninstallOnAFullDisk) {
 
   EXPECT_EQ(full.status, 190);
   EXPECT_EQ(full.output, "Fail to write " + installInfo.string() + ".\nError:190: Unstall provisioning fails.\n");
-  EXPECT_EQ(bytesOf(installInfo), old);
+  EXPECT_EQ(readWholeFile(installInfo), old);
   EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
   EXPECT_THAT(temporariesBelow({destination(), "/tmp"}), ::testing::IsEmpty());
 
@@ -370,7 +368,7 @@ TEST_F(CrashAndFullDiskTest, PurgeAddonRecordOnAFullDisk) {
   mountDisk();
   BuiltInstance target = instance({{"a.b", "1.0", "uninstall.a.b.xml"}, {"x.y", "1.0", "uninstall.x.y.xml"}});
   const fs::path registry = target.rcpHome / "addonInfo.plist";
-  const std::string old = bytesOf(registry);
+  const std::string old = readWholeFile(registry);
   ASSERT_TRUE(rcpsim::fillFileSystem(destination().string()));
 
   Finished run = runToTheEnd({kPurge, "-rcphome", target.installLocation.string(), "-addonID", "a.b"},
@@ -378,7 +376,7 @@ TEST_F(CrashAndFullDiskTest, PurgeAddonRecordOnAFullDisk) {
 
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.output, "Error:190: Fail to remove addon record : a.b . \n");
-  EXPECT_EQ(bytesOf(registry), old);
+  EXPECT_EQ(readWholeFile(registry), old);
   EXPECT_THAT(temporariesBelow({destination(), "/tmp"}), ::testing::IsEmpty());
 }
 

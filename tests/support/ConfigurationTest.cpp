@@ -12,6 +12,7 @@
 #include <functional>
 #include <iterator>
 
+#include "common/FileHelpers.h"
 #include "installer/support/Configuration.h"
 #include "installer/support/InstallManifest.h"
 #include "installer/support/InstallUtil.h"
@@ -19,6 +20,8 @@
 #include "platform/PropertyListFile.h"
 
 namespace {
+
+using testing_support::readWholeFile;
 
 using platform::PlistValue;
 using support::Configuration;
@@ -90,11 +93,6 @@ TEST_F(ConfigurationTest, UnreadableStoreStaysInertAndIsNotOverwritten) {
   EXPECT_EQ(text, "not a property list");
 }
 
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Writes until the file system is full.
 void fillUp(const std::string& path) {
   std::ofstream filler(path, std::ios::binary);
@@ -148,7 +146,7 @@ TEST(RecordWritersOnAFullDisk, ReportTheFailureAndKeepTheOldFileWhole) {
     fillUp("/tmp/filler");
 
     EXPECT_FALSE(row.write(row.path));
-    EXPECT_EQ(row.oldBytes, readBytes(row.path));
+    EXPECT_EQ(row.oldBytes, readWholeFile(row.path));
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator("/tmp")) {
       names.push_back(entry.path().filename().string());

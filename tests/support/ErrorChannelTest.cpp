@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/FileHelpers.h"
 #include "common/FileAccessOverride.h"
 #include "common/TestUser.h"
 #include "installer/support/InstallUtil.h"
@@ -20,6 +21,8 @@
 #include "platform/UserPreferences.h"
 
 namespace {
+
+using testing_support::readWholeFile;
 
 using platform::PlistArray;
 using platform::PlistDictionary;
@@ -37,13 +40,6 @@ void setTracePreferenceAsUser(const testing_support::TestUser& user, const Plist
   EXPECT_TRUE(platform::UserPreferences(user.home)
                   .setValueForKey(support::kInstallPreferencesDomain, support::kTraceEnableKey, value));
   ASSERT_EQ(::seteuid(0), 0);
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(ErrorChannelTest, ResetDeclareAndSendFollowTheRecordsLife) {
@@ -159,7 +155,7 @@ TEST(TraceSwitchTest, OnForTheLoggedInUserAndLaterLinesReachTheTraceFile) {
   EXPECT_EQ(::geteuid(), 0u) << "the effective user is restored";
   InstallUtil::setupTraceOutput();
   platform::SystemLog::log(platform::kLogInfo, "%s", "traced line");
-  std::string trace = readFile(support::kTraceFilePath);
+  std::string trace = readWholeFile(support::kTraceFilePath);
   EXPECT_EQ(trace.find("old run"), std::string::npos) << "the trace file is truncated";
   EXPECT_NE(trace.find("traced line"), std::string::npos);
 }

@@ -13,12 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FileHelpers.h"
 #include "common/ProgramOutput.h"
 #include "common/TempDir.h"
 #include "installer/support/InstallManifest.h"
 #include "support/IconvText.h"
 
 namespace {
+
+using testing_support::readWholeFile;
 
 namespace fs = std::filesystem;
 using testing_support::TempDir;
@@ -55,13 +58,6 @@ std::vector<std::string> corpusFiles() {
   for (std::size_t i = 0; i < mimeTypes.size(); i += kMimeTypeStride) files.push_back(mimeTypes[i]);
   for (const std::string& file : xmlFilesIn(kRulesFolder)) files.push_back(file);
   return files;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 std::string withDeclaredEncoding(const std::string& document, const std::string& encoding) {
@@ -146,7 +142,7 @@ class ManifestCorpusTest : public testing::Test {
   }
 
   void addReencodings(const std::string& path) {
-    const std::string text = readFile(path);
+    const std::string text = readWholeFile(path);
     for (const std::string encoding : kEncodings) {
       std::optional<std::string> bytes = reencoded(text, encoding);
       if (!bytes) continue;

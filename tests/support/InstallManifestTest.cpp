@@ -20,6 +20,8 @@
 
 namespace {
 
+using testing_support::readWholeFile;
+
 using support::InstallManifest;
 using testing_support::TempDir;
 using testing_support::writeFile;
@@ -29,13 +31,6 @@ constexpr const char* kRoot = "file:/Volumes/Pkg";
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
   return support::StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(text, from,
                                                                                    to);
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 bool xmllintAccepts(const std::string& path) {
@@ -66,7 +61,7 @@ class LogCapture {
     platform::SystemLog::attachFile(fd_.get());
   }
   ~LogCapture() { platform::SystemLog::detachFile(fd_.get()); }
-  std::vector<std::string> lines() const { return linesOf(readFile(path_)); }
+  std::vector<std::string> lines() const { return linesOf(readWholeFile(path_)); }
 
  private:
   std::string path_;
@@ -153,11 +148,11 @@ TEST_F(InstallManifestTest, RewritesTheRootOnTheFixedPathOnly) {
     ASSERT_TRUE(manifest.saveInstallManifestAs(dir_ / "saved.xml"));
     EXPECT_TRUE(xmllintAccepts(dir_ / "saved.xml"));
     EXPECT_EQ(canonical(dir_ / "saved.xml"), canonical(expected));
-    EXPECT_EQ(readFile(source), manifestWithRoot("${installer.root}"));  // saved elsewhere
+    EXPECT_EQ(readWholeFile(source), manifestWithRoot("${installer.root}"));  // saved elsewhere
   }
 
   // Declaration and document type stay; one element per line, nested ones indented.
-  std::string saved = readFile(dir_ / "saved.xml");
+  std::string saved = readWholeFile(dir_ / "saved.xml");
   EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE manifest>", 0),
             0u);
   for (const std::string& line : linesOf(saved)) {
@@ -300,7 +295,7 @@ TEST_F(InstallManifestTest, SavesInTheDeclaredEncoding) {
     InstallManifest manifest(source);
     ASSERT_TRUE(manifest.replaceInstallerRootWith(root));
     ASSERT_TRUE(manifest.saveInstallManifestAs());
-    std::string saved = readFile(source);
+    std::string saved = readWholeFile(source);
     EXPECT_TRUE(xmllintAccepts(source));
     EXPECT_EQ(canonical(source), canonical(expected));
     EXPECT_EQ(saved.rfind(c.byteOrderMark, 0), 0u);
@@ -348,7 +343,7 @@ TEST_F(InstallManifestTest, KeepsWhatTheParserRead) {
   EXPECT_EQ(manifest.checkInstalledFeatureFeatureID("", "f"), "1.0")
       << "a default the document type declares is no attribute of the element";
   ASSERT_TRUE(manifest.saveInstallManifestAs(dir_ / "saved.xml"));
-  std::string saved = readFile(dir_ / "saved.xml");
+  std::string saved = readWholeFile(dir_ / "saved.xml");
   for (const std::string& text : kept) {
     EXPECT_NE(saved.find(text), std::string::npos) << text << "\nnot in\n" << saved;
   }
@@ -424,7 +419,7 @@ TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "saved.xml"));
     EXPECT_TRUE(log.lines().empty());
   }
-  EXPECT_EQ(readFile(dir_ / "bad0.xml"), notWellFormed[0]);
+  EXPECT_EQ(readWholeFile(dir_ / "bad0.xml"), notWellFormed[0]);
 }
 
 TEST_F(InstallManifestTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
@@ -441,7 +436,7 @@ TEST_F(InstallManifestTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"busy", "install.xml"}));
-  EXPECT_EQ(readFile(source), manifestWithRoot("${installer.root}"));
+  EXPECT_EQ(readWholeFile(source), manifestWithRoot("${installer.root}"));
 
   // libxml2 reads UTF-7 but cannot read back what it writes in it: that save is refused too.
   const std::string utf7 =
@@ -450,7 +445,7 @@ TEST_F(InstallManifestTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
   InstallManifest sevenManifest(seven);
   ASSERT_TRUE(sevenManifest.replaceInstallerRootWith(kRoot));
   EXPECT_FALSE(sevenManifest.saveInstallManifestAs(seven));
-  EXPECT_EQ(readFile(seven), utf7);
+  EXPECT_EQ(readWholeFile(seven), utf7);
 }
 
 }  // namespace

@@ -29,6 +29,8 @@
 
 namespace {
 
+using testing_support::readWholeFile;
+
 using support::InstallUtil::changeAttributesForDirectory;
 using support::InstallUtil::copyFolderFromTo;
 using testing_support::writeFile;
@@ -37,13 +39,6 @@ namespace fs = std::filesystem;
 constexpr uid_t kStrangerUid = 4243;
 constexpr gid_t kStrangerGid = 4243;
 constexpr const char* kOwner = "daemon";
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 struct stat lstatOf(const std::string& path) {
   struct stat status {};
@@ -88,8 +83,8 @@ TEST(CopyFolderTest, CopiesANewTreeAsItIs) {
 
   copyFolderFromTo(dir / "s", dir / "t");
 
-  EXPECT_EQ(readFile(dir / "t/top"), "top");
-  EXPECT_EQ(readFile(dir / "t/sub/deeper/file"), "deep");
+  EXPECT_EQ(readWholeFile(dir / "t/top"), "top");
+  EXPECT_EQ(readWholeFile(dir / "t/sub/deeper/file"), "deep");
   EXPECT_EQ(lstatOf(dir / "t/top").st_mode & 07777, 0751u);
   EXPECT_EQ(fs::read_symlink(dir / "t/sub/link"), "../top");  // a link is copied as a link
 }
@@ -111,12 +106,12 @@ TEST(CopyFolderTest, MergeReplacesFilesAndKeepsWhatTheSourceLacks) {
 
   copyFolderFromTo(dir / "s", dir / "t");
 
-  EXPECT_EQ(readFile(dir / "t/sameName"), "new");
-  EXPECT_EQ(readFile(dir / "t/fileReplacesFolder"), "file");
-  EXPECT_EQ(readFile(dir / "t/sub/added"), "added");
-  EXPECT_EQ(readFile(dir / "t/sub/kept"), "kept");
-  EXPECT_EQ(readFile(dir / "t/onlyInTarget"), "kept");
-  EXPECT_EQ(readFile(dir / "t/folderInSource"), "a file where the source has a folder");
+  EXPECT_EQ(readWholeFile(dir / "t/sameName"), "new");
+  EXPECT_EQ(readWholeFile(dir / "t/fileReplacesFolder"), "file");
+  EXPECT_EQ(readWholeFile(dir / "t/sub/added"), "added");
+  EXPECT_EQ(readWholeFile(dir / "t/sub/kept"), "kept");
+  EXPECT_EQ(readWholeFile(dir / "t/onlyInTarget"), "kept");
+  EXPECT_EQ(readWholeFile(dir / "t/folderInSource"), "a file where the source has a folder");
 }
 
 TEST(CopyFolderTest, LinkLoopsAndATargetInsideTheSourceEnd) {
@@ -128,12 +123,12 @@ TEST(CopyFolderTest, LinkLoopsAndATargetInsideTheSourceEnd) {
   makeFolders(dir / "t/sub");
 
   copyFolderFromTo(dir / "s", dir / "t");
-  EXPECT_EQ(readFile(dir / "t/sub/file"), "f");
+  EXPECT_EQ(readWholeFile(dir / "t/sub/file"), "f");
   EXPECT_FALSE(exists(dir / "t/sub/up"));
   EXPECT_FALSE(exists(dir / "t/sub/self"));
 
   copyFolderFromTo(dir / "s", dir / "s/inner");  // the copy must not copy itself again
-  EXPECT_EQ(readFile(dir / "s/inner/sub/file"), "f");
+  EXPECT_EQ(readWholeFile(dir / "s/inner/sub/file"), "f");
   EXPECT_FALSE(exists(dir / "s/inner/inner"));
 }
 
@@ -168,21 +163,21 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
   for (const char* folder : {"t", "new"}) {
     SCOPED_TRACE(folder);
     EXPECT_FALSE(exists(dir / (std::string(folder) + "/big")));
-    EXPECT_EQ(readFile(dir / (std::string(folder) + "/small")), "s");
+    EXPECT_EQ(readWholeFile(dir / (std::string(folder) + "/small")), "s");
   }
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir / "t")) left.push_back(entry.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
                                             ".folder.copy-0123456789ab", "small"}));
-  EXPECT_EQ(readFile(dir / "s/small"), "s") << "a link is removed, never followed";
+  EXPECT_EQ(readWholeFile(dir / "s/small"), "s") << "a link is removed, never followed";
   std::size_t inNew = 0;
   for (const auto& entry : fs::directory_iterator(dir / "new")) inNew += entry.path().filename() == "small" ? 1 : 100;
   EXPECT_EQ(inNew, 1u) << "no temporary stays behind";
 
   EXPECT_FALSE(support::InstanceFiles::copyItemNoOverwrite(dir / "s/small", dir / "u/uninstall.a.b.xml"));
   EXPECT_FALSE(exists(dir / "u/.uninstall.a.b.xml.copy-00000000ffff"));
-  EXPECT_EQ(readFile(dir / "u/uninstall.a.b.xml"), "s");
+  EXPECT_EQ(readWholeFile(dir / "u/uninstall.a.b.xml"), "s");
 }
 
 // A merge follows a link to a folder only inside the copied tree; a file of several links is
@@ -202,11 +197,11 @@ TEST(CopyFolderTest, NothingIsTakenFromOutsideTheCopiedTree) {
   copyFolderFromTo(dir / "s", dir / "new");
 
   EXPECT_TRUE(fs::is_symlink(dir / "t/away")) << "copied as a link, not followed";
-  EXPECT_EQ(readFile(dir / "t/alias/file"), "in");
+  EXPECT_EQ(readWholeFile(dir / "t/alias/file"), "in");
   EXPECT_FALSE(fs::is_symlink(dir / "t/alias"));
   EXPECT_FALSE(exists(dir / "t/hard"));
   EXPECT_FALSE(exists(dir / "new/hard"));
-  EXPECT_EQ(readFile(dir / "new/inner/file"), "in");
+  EXPECT_EQ(readWholeFile(dir / "new/inner/file"), "in");
 }
 
 TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {
@@ -226,8 +221,8 @@ TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {
   copyFolderFromTo(dir / "s", dir / "linkToOutside2");
 
   EXPECT_FALSE(exists(dir / "outside/payload"));
-  EXPECT_EQ(readFile(dir / "outside/victim"), "untouched");
-  EXPECT_EQ(readFile(dir / "t/victimFile"), "p");  // the link was replaced, not written through
+  EXPECT_EQ(readWholeFile(dir / "outside/victim"), "untouched");
+  EXPECT_EQ(readWholeFile(dir / "t/victimFile"), "p");  // the link was replaced, not written through
   EXPECT_TRUE(fs::is_symlink(dir / "t/sub"));
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/FileHelpers.h"
 #include "common/InstanceBuilder.h"
 #include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
@@ -18,19 +19,14 @@
 
 namespace {
 
+using testing_support::readWholeFile;
+
 namespace fs = std::filesystem;
 using platform::PlistDictionary;
 using platform::PlistValue;
 using support::InstanceService;
 using testing_support::AddonRecord;
 using testing_support::InstanceBuilder;
-
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::optional<PlistValue> readPlist(const fs::path& path) {
   return platform::PropertyListFile::read(path.string());
@@ -47,7 +43,7 @@ class CapturedLog {
     platform::SystemLog::detachFile(fd_);
     ::close(fd_);
   }
-  std::vector<std::string> texts() const { return testing_support::logTexts(readText(path_)); }
+  std::vector<std::string> texts() const { return testing_support::logTexts(readWholeFile(path_)); }
 
  private:
   fs::path path_;
@@ -118,7 +114,7 @@ TEST_F(InstanceRecordsTest, UnreadableInstallInfoIsLeftAsItIs) {
   std::ofstream(info) << "garbage";
   EXPECT_FALSE(rcp.setInstalledVersion("9")) << "reported to the caller";
   EXPECT_FALSE(rcp.updateHotfixVersion("9.1"));
-  EXPECT_EQ(readText(info), "garbage");
+  EXPECT_EQ(readWholeFile(info), "garbage");
   EXPECT_FALSE(rcp.getInstalledVersion());
   EXPECT_FALSE(rcp.isHotfixApplied());
 }
@@ -190,10 +186,10 @@ TEST_F(InstanceRecordsTest, RemovalRewritesOnlyWhenARecordMatches) {
                                       PlistDictionary{{"ID", "a.b"}, {"version", "1"}}}},
       {"other", "top-level key"}};
   ASSERT_FALSE(platform::PropertyListFile::write(registry.string(), malformed));
-  const std::string before = readText(registry);
+  const std::string before = readWholeFile(registry);
 
   EXPECT_TRUE(rcp.removeRegistryInfoforAddon("not.registered"));
-  EXPECT_EQ(readText(registry), before);
+  EXPECT_EQ(readWholeFile(registry), before);
   EXPECT_EQ(rcp.getAddonInstalledVersion("a.b"), "1");
 
   rcp.removeRegistryInfoforAddon("a.b");
@@ -205,10 +201,10 @@ TEST_F(InstanceRecordsTest, RemovalRewritesOnlyWhenARecordMatches) {
   // A registry whose "addons" is no array reads as empty and is not touched.
   ASSERT_FALSE(platform::PropertyListFile::write(registry.string(),
                                                  PlistDictionary{{"addons", "text"}}));
-  const std::string odd = readText(registry);
+  const std::string odd = readWholeFile(registry);
   EXPECT_FALSE(rcp.getRegistryInfoForAddon("a.b"));
   EXPECT_FALSE(rcp.removeRegistryInfoforAddon("a.b"));
-  EXPECT_EQ(readText(registry), odd);
+  EXPECT_EQ(readWholeFile(registry), odd);
 }
 
 }  // namespace

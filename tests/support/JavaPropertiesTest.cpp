@@ -20,17 +20,12 @@
 
 namespace {
 
+using testing_support::readWholeFile;
+
 using support::JavaProperties;
 using testing_support::writeFile;
 using Pairs = std::map<std::string, std::string>;
 namespace StringUtil = support::StringUtil;
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 Pairs pairsOf(const JavaProperties& properties) {
   Pairs pairs;
@@ -49,7 +44,7 @@ std::string written(const testing_support::TempDir& dir, const Pairs& pairs) {
   JavaProperties properties;
   for (const auto& [key, value] : pairs) EXPECT_TRUE(properties.setPropertyForKey(value, key));
   EXPECT_TRUE(properties.savePropertiesToFile(dir / "out.properties"));
-  return readFile(dir / "out.properties");
+  return readWholeFile(dir / "out.properties");
 }
 
 TEST(JavaPropertiesReader, ReadsTheLinesOfTheFile) {
@@ -170,7 +165,7 @@ TEST(JavaPropertiesWriter, SavesWhatWasReadAsJavaReadsIt) {
     JavaProperties properties(dir / "in.properties");
     properties.setPropertyForKey("1", "z");
     ASSERT_TRUE(properties.savePropertiesToFile());
-    EXPECT_EQ(readFile(dir / "in.properties"), saved + "z=1\n");
+    EXPECT_EQ(readWholeFile(dir / "in.properties"), saved + "z=1\n");
   }
 }
 
@@ -189,18 +184,18 @@ TEST(JavaPropertiesFile, BindsReadsAndSaves) {
   properties.removePropertyForKey("never there");
   EXPECT_EQ(properties.propertyNames(), (std::vector<std::string>{"a"}));
   ASSERT_TRUE(properties.savePropertiesToFile());
-  EXPECT_EQ(readFile(dir / "rcp.properties"), "a=2\n");
+  EXPECT_EQ(readWholeFile(dir / "rcp.properties"), "a=2\n");
 
   // Saving elsewhere does not rebind the object.
   ASSERT_TRUE(properties.savePropertiesToFile(std::string("~/copy.properties")));
-  EXPECT_EQ(readFile(dir / "copy.properties"), "a=2\n");
+  EXPECT_EQ(readWholeFile(dir / "copy.properties"), "a=2\n");
   EXPECT_EQ(properties.file(), dir / "rcp.properties");
 
   JavaProperties missing(dir / "new.properties");
   EXPECT_TRUE(missing.allProperties().empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "new.properties"));
   ASSERT_TRUE(missing.savePropertiesToFile());
-  EXPECT_EQ(readFile(dir / "new.properties"), "");
+  EXPECT_EQ(readWholeFile(dir / "new.properties"), "");
 
   // An escaped name in the file gives the folder's own UTF-8 name.
   std::filesystem::create_directory(dir / "j\u00e9r\u00f4me");
@@ -234,7 +229,7 @@ TEST(JavaPropertiesFile, SizeCap) {
   EXPECT_TRUE(over.allProperties().empty());
   over.setPropertyForKey("1", "a");
   EXPECT_FALSE(over.savePropertiesToFile());
-  EXPECT_EQ(readFile(dir / "over.properties").size(), atCap.size() + 1);
+  EXPECT_EQ(readWholeFile(dir / "over.properties").size(), atCap.size() + 1);
   EXPECT_TRUE(over.savePropertiesToFile(dir / "elsewhere.properties"));
 }
 
@@ -253,7 +248,7 @@ TEST(JavaPropertiesFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
   writeFile(dir / "elsewhere", "untouched\n");
   std::filesystem::create_symlink(dir / "elsewhere", dir / "link.properties");
   ASSERT_TRUE(properties.savePropertiesToFile(dir / "link.properties"));
-  EXPECT_EQ(readFile(dir / "elsewhere"), "untouched\n");
+  EXPECT_EQ(readWholeFile(dir / "elsewhere"), "untouched\n");
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.properties"));
 
   std::vector<std::string> names;
@@ -271,11 +266,11 @@ TEST(JavaPropertiesFile, MergeSetsTheOtherFileAndSaves) {
   JavaProperties instance(dir / "instance.ini");
   instance.mergeWithJavaProperties(dir / "addon.ini");
   EXPECT_EQ(pairsOf(instance), (Pairs{{"added", "2"}, {"keep", "1"}, {"shared", "new"}}));
-  EXPECT_EQ(readFile(dir / "instance.ini"), "added=2\nkeep=1\nshared=new\n");
+  EXPECT_EQ(readWholeFile(dir / "instance.ini"), "added=2\nkeep=1\nshared=new\n");
 
   writeFile(dir / "instance.ini", "untouched");
   instance.mergeWithJavaProperties(dir / "absent.ini");
-  EXPECT_EQ(readFile(dir / "instance.ini"), "untouched");
+  EXPECT_EQ(readWholeFile(dir / "instance.ini"), "untouched");
 
   JavaProperties unbound;
   unbound.mergeWithJavaProperties(dir / "addon.ini");

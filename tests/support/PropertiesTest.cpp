@@ -7,22 +7,18 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/FileHelpers.h"
 #include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
 #include "installer/support/Properties.h"
 
 namespace {
 
+using testing_support::readWholeFile;
+
 namespace fs = std::filesystem;
 using platform::PlistValue;
 using support::Properties;
-
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void writeText(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -72,7 +68,7 @@ TEST(PropertiesTest, SavesAnXmlPropertyListThatReadsBack) {
   ASSERT_TRUE(created.savePropertiesToFile(path));
   EXPECT_FALSE(created.file()) << "saving elsewhere does not bind the object to the file";
 
-  const std::string xml = readText(path);
+  const std::string xml = readWholeFile(path);
   EXPECT_EQ(xml.rfind("<?xml", 0), 0u) << xml;
   EXPECT_NE(xml.find("<!DOCTYPE plist"), std::string::npos) << xml;
   EXPECT_NE(xml.find("<key>version</key>"), std::string::npos) << xml;
@@ -107,7 +103,7 @@ TEST(PropertiesTest, FileThatIsNoDictionaryIsInertButKeepsItsPath) {
     EXPECT_EQ(properties.file(), path);
     EXPECT_FALSE(properties.setPropertyForKey(PlistValue("1"), "version"));
     EXPECT_FALSE(properties.savePropertiesToFile());
-    EXPECT_EQ(readText(path), contents);
+    EXPECT_EQ(readWholeFile(path), contents);
   }
 }
 
@@ -155,7 +151,7 @@ TEST(PropertiesTest, ReplacesALinkAtTheTargetInsteadOfWritingThroughIt) {
   Properties properties;
   properties.setPropertyForKey(PlistValue("1"), "version");
   ASSERT_TRUE(properties.savePropertiesToFile(dir / "record.plist"));
-  EXPECT_EQ(readText(dir / "victim"), "keep me");
+  EXPECT_EQ(readWholeFile(dir / "victim"), "keep me");
   EXPECT_FALSE(fs::is_symlink(dir / "record.plist"));
 }
 

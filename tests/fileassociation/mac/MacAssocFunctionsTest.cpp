@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "common/FileHelpers.h"
 #include "common/TempDir.h"
 #include "fileassociation/mac/LaunchServices.h"
 #include "fileassociation/mac/MacAssocConstants.h"
@@ -19,6 +20,8 @@
 #include "fileassociation/mac/TypeIdentifiers.h"
 
 namespace {
+
+using testing_support::readWholeFile;
 
 namespace fs = std::filesystem;
 using macassoc::FileUrl;
@@ -29,11 +32,6 @@ using platform::PlistValue;
 constexpr const char* kInfoXml =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
     "<key>CFBundleIdentifier</key><string>com.norq.ostra.Pelora</string></dict></plist>\n";
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void writeAll(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
@@ -110,7 +108,7 @@ TEST_F(MacAssocFunctions, ReadAndWriteReportFailuresAndEditALinkedInfoPlistWhere
   (*plist.asDictionary())["Edited"] = std::string("yes");
   EXPECT_EQ(writeInfoFile(&linked, &plist), macassoc::noErr);
   EXPECT_TRUE(fs::is_symlink(linked.path()));
-  EXPECT_NE(readAll(outside).find("<key>Edited</key>"), std::string::npos);
+  EXPECT_NE(readWholeFile(outside).find("<key>Edited</key>"), std::string::npos);
   EXPECT_EQ(fs::status(outside).permissions() & fs::perms::mask, fs::perms(0640));
 
   FileUrl nowhere(dir_ / "missing-folder/Info.plist");
@@ -138,13 +136,13 @@ TEST_F(MacAssocFunctions, AFailedWriteLeavesTheOldInfoPlistWhole) {
   ::signal(SIGXFSZ, previous);
 
   EXPECT_NE(status, macassoc::noErr);
-  EXPECT_EQ(readAll(url.path()), kInfoXml);
+  EXPECT_EQ(readWholeFile(url.path()), kInfoXml);
   EXPECT_EQ(std::distance(fs::directory_iterator(bundle + "/Contents"), fs::directory_iterator()),
             1)
       << "the temporary file is removed";
 
   EXPECT_EQ(writeInfoFile(&url, &plist), macassoc::noErr);
-  EXPECT_EQ(readAll(url.path()).rfind("<?xml", 0), 0u);
+  EXPECT_EQ(readWholeFile(url.path()).rfind("<?xml", 0), 0u);
   PlistValue reread;
   ASSERT_EQ(readInfoFile(&url, &reread), macassoc::noErr);
   EXPECT_EQ(reread, plist);
@@ -183,7 +181,7 @@ TEST_F(MacAssocFunctions, IsAssociatedComparesHandlersWithoutCaseAndKeepsAnUnrea
   EXPECT_EQ(services.setDefaultRoleHandlerForContentType("public.rtf", macassoc::kLSRolesAll,
                                                          "com.norq.ostra.Document"),
             macassoc::kLSDataErr);
-  EXPECT_EQ(readAll(store), "{ torn");
+  EXPECT_EQ(readWholeFile(store), "{ torn");
   EXPECT_FALSE(isAssociated("txt", "Pelora Documents"));
 }
 
