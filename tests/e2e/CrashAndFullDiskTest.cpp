@@ -162,9 +162,10 @@ class CrashAndFullDiskTest : public testing_support::EndToEndTest {
     if (mounted_) ::umount2((dir_.path() / "disk").c_str(), MNT_DETACH);
   }
 
-  // A tmpfs over the instances' folder: 4 MiB is filled quickly; the crash loops use a larger
+  // A tmpfs over the instances' folder: 16 MiB holds an instance with the sanitizer build's
+  // launcher (over 4 MiB) and is filled quickly; the crash loops use a larger
   // one only because writes there cost no disk flushes.
-  void mountDisk(const std::string& size = "4m") {
+  void mountDisk(const std::string& size = "16m") {
     fs::create_directories(dir_.path() / "disk");
     ASSERT_EQ(::mount("tmpfs", (dir_.path() / "disk").c_str(), "tmpfs", 0, ("size=" + size + ",mode=755").c_str()), 0)
         << std::strerror(errno);
