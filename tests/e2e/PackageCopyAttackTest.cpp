@@ -34,7 +34,6 @@ using testing_support::PrivateNamespace;
 using testing_support::RootVictim;
 using testing_support::writeFile;
 
-constexpr const char* kPlugin = testing_support::kAddonPlugin;
 constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
 
 // Gives the package to the user; a planted hard link stays root's (it is the victim).
