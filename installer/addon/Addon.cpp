@@ -17,6 +17,14 @@ bool pathExists(const std::optional<std::string>& path) {
   return path && support::InstanceFiles::exists(*path);
 }
 
+// A record in the rcp home that was not written is logged by its path; the run then fails.
+bool reportedWrite(bool written, const std::optional<std::string>& rcpHome, const char* name) {
+  if (!written) {
+    support::RecordFileReport::writeFailed(appendPathComponent(rcpHome.value_or(""), name));
+  }
+  return written;
+}
+
 std::optional<std::string> existingPackage(const std::optional<std::string>& path) {
   return pathExists(path) ? path : std::nullopt;
 }
@@ -102,22 +110,17 @@ bool Addon::copyAddonUninstallManifest() const {
 void Addon::backupInstallManifest() const { _service.backupInstallManifest(); }
 
 bool Addon::updateProvisionManifestVersion() const {
-  if (_service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion())) {
-    return true;
-  }
-  support::RecordFileReport::writeFailed(
-      appendPathComponent(_pathToRcphome.value_or(""), support::kLauncherPropertiesName));
-  return false;
+  return reportedWrite(
+      _service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion()),
+      _pathToRcphome, support::kLauncherPropertiesName);
 }
 
 bool Addon::mergePluginCustomization() const {
   std::optional<std::string> customization = property(kKeyPluginCustomization);
   if (!pathExists(customization)) return true;
   const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  if (_service.mergePluginCustomizationWithRcphome(customization, &reader)) return true;
-  support::RecordFileReport::writeFailed(
-      appendPathComponent(_pathToRcphome.value_or(""), support::kPluginCustomizationName));
-  return false;
+  return reportedWrite(_service.mergePluginCustomizationWithRcphome(customization, &reader),
+                       _pathToRcphome, support::kPluginCustomizationName);
 }
 
 void Addon::copyKeyStores() const {
