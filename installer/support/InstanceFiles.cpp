@@ -270,8 +270,7 @@ std::error_code applyOwnership(const std::string& path, const Ownership& ownersh
 // ---- Path texts ----
 
 std::string appendPathComponent(const std::string& path, const std::string& name) {
-  if (path.empty()) return name;
-  if (path.back() == '/') return path + name;
+  if (path.empty() || path.back() == '/') return path + name;
   return path + "/" + name;
 }
 

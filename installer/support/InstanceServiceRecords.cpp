@@ -1,11 +1,10 @@
 // InstanceService: construction, the installation information file, the add-on registry and
 // the versions of the base plug-in and of the containing application bundle.
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceFiles.h"
 #include "installer/support/InstanceService.h"
 #include "installer/support/Properties.h"
 #include "installer/support/SupportConstants.h"
@@ -15,29 +14,17 @@ namespace support {
 
 namespace {
 
+using InstanceFiles::appendPathComponent;
+using InstanceFiles::isDirectory;
+// Links are followed, as the records are read through them.
+constexpr auto pathExists = InstanceFiles::exists;
+
 constexpr const char* kVersionKey = "version";
 constexpr const char* kHotfixVersionKey = "hotfixVersion";
 constexpr const char* kAddonVersionKey = "version";
 constexpr const char* kBundleVersionKey = "CFBundleShortVersionString";
 constexpr const char* kBasePluginPrefix = "com.norq.rcp.base_";
 constexpr const char* kPluginsFolder = "eclipse/plugins";
-
-// Follows links, as the records are read through them.
-bool pathExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
-}
-
-bool isDirectory(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string appendPathComponent(const std::string& base, const std::string& component) {
-  if (base.empty()) return component;
-  if (base.back() == '/') return base + component;
-  return base + "/" + component;
-}
 
 std::optional<std::string> stringValue(const std::optional<platform::PlistValue>& value) {
   if (!value) return std::nullopt;

@@ -73,6 +73,19 @@ class UserVariableGuard {
   std::optional<std::string> saved_;
 };
 
+TEST(InstancePathTextTest, ComponentsAreJoinedAndSplitAtOneSlash) {
+  using namespace support::InstanceFiles;
+  EXPECT_EQ(appendPathComponent("", "a"), "a");
+  EXPECT_EQ(appendPathComponent("/", "a"), "/a");
+  EXPECT_EQ(appendPathComponent("/r/", "a"), "/r/a");
+  EXPECT_EQ(appendPathComponent("/r", "a"), "/r/a");
+  EXPECT_EQ(lastPathComponent("/a/b//"), "b");
+  EXPECT_EQ(lastPathComponent("/"), "/");
+  EXPECT_EQ(deletingLastPathComponent("/a/b/"), "/a");
+  EXPECT_EQ(deletingLastPathComponent("/a"), "/");
+  EXPECT_EQ(deletingLastPathComponent("a"), "");
+}
+
 TEST(CopyFolderTest, CopiesANewTreeAsItIs) {
   testing_support::TempDir dir;
   makeFolders(dir / "s/sub/deeper");

@@ -72,8 +72,10 @@ TEST_F(InstanceRecordsTest, UnboundServiceAnswersNothingAndWritesNothing) {
     EXPECT_FALSE(service->getBaseVersion());
     EXPECT_FALSE(service->getInstalledTargetVersion());
     EXPECT_FALSE(service->getRegistryInfoForAddon("a.b"));
-    service->setInstalledVersion("3.0.1");
-    service->updateHotfixVersion(std::nullopt);
+    // Nothing to write or remove is no failure.
+    EXPECT_TRUE(service->setInstalledVersion("3.0.1"));
+    EXPECT_TRUE(service->updateHotfixVersion(std::nullopt));
+    EXPECT_TRUE(service->removeRegistryInfoforAddon("a.b"));
   }
   EXPECT_FALSE(fs::exists(dir_ / "missing"));
   EXPECT_TRUE(InstanceService(dir_.str()).pathToRcphome()) << "any existing path binds";
@@ -192,7 +194,7 @@ TEST_F(InstanceRecordsTest, RemovalRewritesOnlyWhenARecordMatches) {
   EXPECT_EQ(readWholeFile(registry), before);
   EXPECT_EQ(rcp.getAddonInstalledVersion("a.b"), "1");
 
-  rcp.removeRegistryInfoforAddon("a.b");
+  EXPECT_TRUE(rcp.removeRegistryInfoforAddon("a.b"));
   EXPECT_EQ(readPlist(registry),
             PlistValue(PlistDictionary{
                 {"addons", platform::PlistArray{PlistValue("not a record"),
