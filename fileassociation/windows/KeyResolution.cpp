@@ -22,7 +22,6 @@ HKEY rootKeyFromJava(long root) {
 
 std::optional<EffectiveKey> resolveKey(HKEY root, const std::string& keyPath) {
   EffectiveKey key{root, root == HKEY_USERS ? userScopedPath(keyPath) : keyPath};
-  if (key.path.empty()) key.path = keyPath;
   if (root == HKEY_USERS && _stricmp(key.path.c_str(), keyPath.c_str()) == 0) {
     key.root = HKEY_CURRENT_USER;
   }
