@@ -1,5 +1,6 @@
 // InstanceService: construction, the installation information file, the add-on registry and
 // the versions of the base plug-in and of the containing application bundle.
+#include <algorithm>
 #include <filesystem>
 
 #include "installer/support/AddonRegistryFile.h"
@@ -110,7 +111,7 @@ std::optional<std::string> InstanceService::getBaseVersion() const {
     std::string name = entries->path().filename().string();
     if (!name.starts_with(kBasePluginPrefix)) continue;
     std::string candidate = basePluginVersionCandidate(name);
-    if (!best || candidate > *best) best = std::move(candidate);
+    best = std::max(best.value_or(candidate), candidate);
   }
   return best;
 }
