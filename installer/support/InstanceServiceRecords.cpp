@@ -100,7 +100,7 @@ bool InstanceService::updateHotfixVersion(const std::optional<std::string>& hotf
 
 // Versions are compared as plain text, not numerically: 6.2.9 is greater than 6.2.10.
 std::optional<std::string> InstanceService::getBaseVersion() const {
-  if (!_pathToRcphome || !isDirectory(*_pathToRcphome)) return std::nullopt;
+  if (!_pathToRcphome) return std::nullopt;
   std::string plugins = appendPathComponent(*_pathToRcphome, kPluginsFolder);
   if (!isDirectory(plugins)) return std::nullopt;
 

@@ -183,6 +183,9 @@ TEST_F(InstanceRecordsTest, RegistryLookupTakesTheFirstRecordOfAnExactID) {
 TEST_F(InstanceRecordsTest, RemovalRewritesOnlyWhenARecordMatches) {
   InstanceService rcp = service(instance());
   const fs::path registry = rcpHome() / "addonInfo.plist";
+  fs::remove(registry);
+  EXPECT_TRUE(rcp.removeRegistryInfoforAddon("a.b")) << "no registry, nothing to remove";
+  EXPECT_FALSE(fs::exists(registry));
   const PlistValue malformed = PlistDictionary{
       {"addons", platform::PlistArray{PlistValue("not a record"), PlistDictionary{{"version", "1"}},
                                       PlistDictionary{{"ID", "a.b"}, {"version", "1"}}}},
