@@ -129,7 +129,7 @@ TEST_F(ResultPanelTest, AnAddonWithoutIDIsNeverRecorded) {
   Addon withoutID = addonOf(AddonPackageBuilder(dir_.path() / "media").set("version", "1.0"));
   const fs::path registry = rcpHome_ / "addonInfo.plist";
 
-  withoutID.updateAddonRegistry();
+  EXPECT_TRUE(withoutID.updateAddonRegistry()) << "nothing to record is no failure";
   EXPECT_FALSE(fs::exists(registry));
 
   const PlistValue records(PlistDictionary{
@@ -137,7 +137,7 @@ TEST_F(ResultPanelTest, AnAddonWithoutIDIsNeverRecorded) {
       {"other", PlistValue("kept")}});
   ASSERT_FALSE(platform::PropertyListFile::write(registry.string(), records));
   const std::optional<std::string> before = bytesOf(registry);
-  withoutID.updateAddonRegistry();
+  EXPECT_TRUE(withoutID.updateAddonRegistry());
   EXPECT_EQ(bytesOf(registry), before);
 }
 
