@@ -67,7 +67,6 @@ int runHotfixUninstallProgram(int argc, const char* const* argv, std::FILE* out)
                  "Usage: peloraHotfixUninstall -rcphome <absolute pathToRcphome>\n");
     return kStatusNoBundle;
   }
-  std::fflush(out);
   int status = RCPUninstallPeloraHotfix(location->c_str());
   printStatus(out, status);
   return status;

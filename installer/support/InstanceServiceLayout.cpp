@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "installer/support/InstallUtil.h"
@@ -68,7 +69,7 @@ std::vector<std::string> keystoreNames(const std::vector<std::string>& entries) 
 std::string expandWorkspace(const std::string& value, const std::string& home) {
   std::string workspace =
       StringUtil::stringByReplacingOccurrencesOfStringTargetWithString(value, kHomeVariable, home);
-  if (workspace == "~" || workspace.rfind("~/", 0) == 0) workspace.replace(0, 1, home);
+  if (workspace == "~" || workspace.starts_with("~/")) workspace.replace(0, 1, home);
   return workspace;
 }
 
@@ -101,14 +102,11 @@ platform::UniqueFd openCustomization(const std::string& path, const PackageReade
   return openRegularFile(path);
 }
 
+// The named components of an absolute path: no root, no empty or "." component.
 std::vector<std::string> pathComponents(const std::string& path) {
   std::vector<std::string> components;
-  std::size_t start = 0;
-  while (start < path.size()) {
-    std::size_t end = std::min(path.find('/', start), path.size());
-    std::string component = path.substr(start, end - start);
-    if (!component.empty() && component != ".") components.push_back(std::move(component));
-    start = end + 1;
+  for (const std::filesystem::path& part : std::filesystem::path(path).relative_path()) {
+    if (!part.empty() && part != ".") components.push_back(part.string());
   }
   return components;
 }

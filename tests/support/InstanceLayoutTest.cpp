@@ -106,6 +106,13 @@ TEST(InstanceLayout, LinkFilesNeedEclipseAndARealLinksFolder) {
   }
 }
 
+TEST(InstanceLayout, AServiceWithoutAnRcpHomeLaysOutNothing) {
+  const support::InstanceService unbound(std::nullopt);
+  EXPECT_FALSE(unbound.generateLinks());
+  EXPECT_FALSE(unbound.copyOgsiAgentProperties("/etc/hostname"));
+  EXPECT_FALSE(unbound.generateJVMPropertiesWithTemplate(std::nullopt));
+}
+
 // ---- Agent and JVM settings ----
 
 TEST(InstanceLayout, AgentSettingsAreCopiedOnce) {

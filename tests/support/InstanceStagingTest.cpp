@@ -287,6 +287,8 @@ TEST(ProvisioningResult, OnlyZeroAndTwoSucceed) {
       {"rc=1\n", -1},       {"rc=3\n", -1},         {"rc=-1\n", -1},     {"rc=12\n", -1},
       {"other=0\n", -1},    {"rc=abc\n", -1},       {"rc=\n", -1},       {"", -1},
       {"rc=99999999999999999999\n", -1},            {std::nullopt, -1},
+      {"rc=2a\n", 0},  // decimal: the letter ends the number
+
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file.value_or("no result file"));
