@@ -55,13 +55,6 @@ bool holdsElementContent(const xmlNode* element) {
   return structure;
 }
 
-bool hasTextChild(const xmlNode* element) {
-  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
-    if (child->type == XML_TEXT_NODE || isContentText(child)) return true;
-  }
-  return false;
-}
-
 void removeBlankChildren(xmlNode* element) {
   for (xmlNode* child = element->children; child != nullptr;) {
     xmlNode* next = child->next;
@@ -75,11 +68,10 @@ void removeBlankChildren(xmlNode* element) {
 
 // The saver indents the children of an element that has no text child and writes the
 // children of any other element as they are. An element kept as it is (preserved space) gets
-// an empty text child, which writes nothing and keeps the saver's indentation out.
+// an empty text child, which writes nothing and keeps the saver's indentation out (next to a
+// text child it is merged into it, which changes nothing either).
 void keepAsItIs(xmlNode* element) {
-  if (element->children != nullptr && !hasTextChild(element)) {
-    xmlAddChild(element, xmlNewDocText(element->doc, BAD_CAST ""));
-  }
+  if (element->children != nullptr) xmlAddChild(element, xmlNewDocText(element->doc, BAD_CAST ""));
 }
 
 // Drops the blank text between elements where it is only layout, so that a save re-indents
@@ -118,6 +110,11 @@ int elementDepth(const xmlDoc& document) {
   return deepest;
 }
 
+std::size_t saturatingSum(std::size_t a, std::size_t b) {
+  std::size_t sum = 0;
+  return __builtin_add_overflow(a, b, &sum) ? SIZE_MAX : sum;
+}
+
 // What reading the attribute values costs: the length of their text once entity references
 // are replaced, as the element path reads them. An entity is measured once.
 class ExpansionMeter {
@@ -137,10 +134,6 @@ class ExpansionMeter {
   }
 
  private:
-  static std::size_t saturatingSum(std::size_t a, std::size_t b) {
-    return a > SIZE_MAX - b ? SIZE_MAX : a + b;
-  }
-
   std::size_t lengthOfEntity(const xmlChar* name) {
     xmlEntity* entity = xmlGetDocEntity(&_document, name);
     if (entity == nullptr) return 0;
@@ -153,19 +146,18 @@ class ExpansionMeter {
   std::map<const xmlEntity*, std::size_t> _lengths;
 };
 
-// The length of all attribute values with entity references replaced, up to SIZE_MAX / 2.
+// The length of all attribute values with entity references replaced (SIZE_MAX when more).
 std::size_t attributeTextLength(const xmlDoc& document) {
   ExpansionMeter meter(document);
   std::size_t total = 0;
-  std::vector<const xmlNode*> pending = {xmlDocGetRootElement(&document)};
+  std::vector<const xmlNode*> pending;
+  if (const xmlNode* root = xmlDocGetRootElement(&document)) pending.push_back(root);
   while (!pending.empty()) {
     const xmlNode* element = pending.back();
     pending.pop_back();
-    if (element == nullptr) continue;
     for (const xmlAttr* attribute = element->properties; attribute != nullptr;
          attribute = attribute->next) {
-      total = std::min(total + std::min(meter.lengthOf(attribute->children), SIZE_MAX / 2),
-                       SIZE_MAX / 2);
+      total = saturatingSum(total, meter.lengthOf(attribute->children));
     }
     for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
       if (child->type == XML_ELEMENT_NODE) pending.push_back(child);

@@ -376,7 +376,18 @@ TEST_F(InstallManifestTest, RefusesDeepNestingAndGrowingEntities) {
     SCOPED_TRACE(depth);
     EXPECT_FALSE(InstallManifest(write("deep.xml", nested(depth))).saveInstallManifestAs());
   }
+  EXPECT_FALSE(InstallManifest(write("deep.xml", "<m><x><y/></x>" + nested(300) + "</m>"))
+                   .saveInstallManifestAs())
+      << "the deep branch comes after a shallow one";
   EXPECT_FALSE(InstallManifest(write("wide.xml", expanding(7))).saveInstallManifestAs());
+  // 70 MB through an entity made of references to another, from a file large enough that the
+  // XML parser itself lets it through: measured expanded, not as written.
+  std::string nestedEntities = "<!DOCTYPE m [<!ENTITY a \"" + std::string(10000, 'x') +
+                               "\"><!ENTITY b \"";
+  for (int i = 0; i < 100; ++i) nestedEntities += "&a;";
+  nestedEntities += "\">]><m><p>" + std::string(9000000, 'p') + "</p>";
+  for (int i = 0; i < 70; ++i) nestedEntities += "<f url=\"&b;\"/>";
+  EXPECT_FALSE(InstallManifest(write("wide.xml", nestedEntities + "</m>")).saveInstallManifestAs());
 }
 
 // Files that are no well-formed XML, a missing file and a folder.
