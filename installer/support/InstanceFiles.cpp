@@ -252,14 +252,11 @@ std::optional<Ownership> standardOwnership(const std::string& owner) {
   return Ownership{user->uid, *group};
 }
 
-// Never through a link, and never onto a file with a second name: that name may be another
-// file's, planted where this one was expected.
-std::error_code applyOwnership(const std::string& path, const Ownership& ownership) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+// Only onto the folder itself: never through a link, and never onto a file swapped in for it
+// (a second name of another file may have been planted where the folder was made).
+std::error_code applyFolderOwnership(const std::string& path, const Ownership& ownership) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!fd.valid()) return lastError();
-  struct stat status {};
-  if (::fstat(fd.get(), &status) != 0) return lastError();
-  if (!S_ISDIR(status.st_mode) && status.st_nlink != 1) return errorOf(std::errc::too_many_links);
   if (::fchown(fd.get(), ownership.uid, ownership.gid) != 0) return lastError();
   if (::fchmod(fd.get(), kStandardMode) != 0) return lastError();
   return {};
@@ -378,7 +375,7 @@ std::error_code createFolderWithStandardAttributes(const std::string& path,
   auto ownership = standardOwnership(owner);
   if (!ownership) return errorOf(std::errc::invalid_argument);
   if (::mkdir(path.c_str(), kStandardMode) != 0) return lastError();
-  if (auto error = applyOwnership(path, *ownership)) {
+  if (auto error = applyFolderOwnership(path, *ownership)) {
     ::rmdir(path.c_str());
     return error;
   }

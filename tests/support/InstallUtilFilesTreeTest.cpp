@@ -193,6 +193,20 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
   EXPECT_EQ(readWholeFile(dir / "u/uninstall.a.b.xml"), "s");
 }
 
+// A copied folder keeps its links as links, whatever the length of what they name.
+TEST(CopyFolderTest, AnItemCopyKeepsLinksAsLinks) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "s/sub");
+  const std::string longTarget = "../" + std::string(200, 'l') + "/" + std::string(200, 'm');
+  fs::create_symlink("short", dir / "s/a");
+  fs::create_symlink(longTarget, dir / "s/sub/b");
+  writeFile(dir / "s/sub/f", "x");
+  ASSERT_FALSE(support::InstanceFiles::copyItemNoOverwrite(dir / "s", dir / "t"));
+  EXPECT_EQ(fs::read_symlink(dir / "t/a"), "short");
+  EXPECT_EQ(fs::read_symlink(dir / "t/sub/b"), longTarget);
+  EXPECT_EQ(readWholeFile(dir / "t/sub/f"), "x");
+}
+
 // A merge follows a link to a folder only inside the copied tree; a file of several links is
 // never copied (another of its names may be anywhere).
 TEST(CopyFolderTest, NothingIsTakenFromOutsideTheCopiedTree) {
