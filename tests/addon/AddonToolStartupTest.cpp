@@ -25,6 +25,13 @@ using namespace addon;
 using platform::PlistValue;
 using testing_support::AddonPackageBuilder;
 
+TEST(AddonToolStartupTest, PathComponentsAreJoinedWithOneSlash) {
+  EXPECT_EQ(appendPathComponent("/a//", "//b"), "/a/b");
+  EXPECT_EQ(appendPathComponent("//", "b"), "/b");
+  EXPECT_EQ(appendPathComponent("/", "/"), "/");
+  EXPECT_EQ(appendPathComponent("", "/b"), "b");
+}
+
 TEST(AddonToolStartupTest, MissingOrEmptyPositionsAreNotGiven) {
   const char* full[] = {"prog", "/pkg", "/dest", "3", "4", "/fw", "Bundle"};
   AddonCommandLine all = readAddonCommandLine(7, full);
