@@ -219,6 +219,7 @@ TEST(CopyFolderTest, NothingIsTakenFromOutsideTheCopiedTree) {
   fs::create_directory_symlink("inner", dir / "s/alias");
   fs::create_hard_link(dir / "outside/secret", dir / "s/hard");
   makeFolders(dir / "t");
+  writeFile(dir / "t/hard", "target's own");
 
   copyFolderFromTo(dir / "s", dir / "t");
   copyFolderFromTo(dir / "s", dir / "new");
@@ -226,9 +227,32 @@ TEST(CopyFolderTest, NothingIsTakenFromOutsideTheCopiedTree) {
   EXPECT_TRUE(fs::is_symlink(dir / "t/away")) << "copied as a link, not followed";
   EXPECT_EQ(readWholeFile(dir / "t/alias/file"), "in");
   EXPECT_FALSE(fs::is_symlink(dir / "t/alias"));
-  EXPECT_FALSE(exists(dir / "t/hard"));
+  EXPECT_EQ(readWholeFile(dir / "t/hard"), "target's own") << "what is not taken is not removed";
   EXPECT_FALSE(exists(dir / "new/hard"));
   EXPECT_EQ(readWholeFile(dir / "new/inner/file"), "in");
+}
+
+// Onto another file system the contents are read and written (the kernel copies only within
+// one); a copy that does not fit leaves nothing of the file.
+TEST(CopyFolderTest, OntoAnotherFileSystemFilesAreReadAndWrittenWhole) {
+  testing_support::TempDir dir;
+  const std::string big(300 * 1024, 'x');
+  makeFolders(dir / "s/sub");
+  writeFile(dir / "s/sub/big", big);
+  makeFolders(dir / "t");
+  makeFolders(dir / "small");
+  ASSERT_EQ(0, ::unshare(CLONE_NEWNS));
+  ASSERT_EQ(0, ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr));
+  ASSERT_EQ(0, ::mount("tmpfs", (dir / "t").c_str(), "tmpfs", 0, "size=1m"));
+  ASSERT_EQ(0, ::mount("tmpfs", (dir / "small").c_str(), "tmpfs", 0, "size=64k"));
+
+  copyFolderFromTo(dir / "s", dir / "t");
+  copyFolderFromTo(dir / "s", dir / "small");
+
+  EXPECT_EQ(readWholeFile(dir / "t/sub/big"), big);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir / "small/sub")) left.push_back(entry.path().filename());
+  EXPECT_TRUE(left.empty()) << left.front();
 }
 
 TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {
