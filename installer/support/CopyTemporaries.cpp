@@ -83,8 +83,9 @@ bool renameCopyTemporaryNoReplace(int folderFd, const std::string& temporaryName
     return true;
   }
   int error = errno;
-  if (error == EINVAL || error == ENOSYS) {
-    // No RENAME_NOREPLACE here: a hard link fails as well when the name exists.
+  // No RENAME_NOREPLACE here (the C library reports a kernel without renameat2 the same way as
+  // a file system without the flag): a hard link fails as well when the name exists.
+  if (error == EINVAL) {
     if (::linkat(folderFd, temporaryName.c_str(), folderFd, finalName, 0) == 0) {
       ::unlinkat(folderFd, temporaryName.c_str(), 0);
       return true;

@@ -2,13 +2,8 @@
 // openat2 and through the by-hand walk a system without it uses: both give the same answers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <stddef.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +13,7 @@
 #include <string>
 
 #include "common/TempDir.h"
+#include "common/WithoutSyscalls.h"
 #include "platform/DescriptorAttributes.h"
 #include "platform/PathBeneath.h"
 
@@ -96,24 +92,9 @@ TEST(PathBeneathTest, StaysBelowTheFolderAndNeverFollowsALink) {
   EXPECT_FALSE(platform::openWithoutLinks("", O_RDONLY).valid());
 }
 
-// Makes the kernel answer ENOSYS for openat2 (437) and fchmodat2 (452), as an older kernel
-// does; both numbers are the same on every architecture.
-bool withoutOpenat2AndFchmodat2() {
-  sock_filter filter[] = {
-      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 437, 2, 0),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 452, 1, 0),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
-  };
-  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-}
-
-// Run in a child without the two calls: 0 when every answer is right, else the failed step.
+// Run without openat2 (437) and fchmodat2 (452), numbers that are the same on every
+// architecture: 0 when every answer is right, else the failed step.
 int checkFallbacks(const std::string& base) {
-  if (!withoutOpenat2AndFchmodat2()) return 10;
   if (::syscall(SYS_openat2, AT_FDCWD, ".", nullptr, 0) != -1 || errno != ENOSYS) return 11;
   UniqueFd folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!platform::openBeneath(folder.get(), "a/b", O_RDONLY | O_DIRECTORY).valid()) return 12;
@@ -136,13 +117,8 @@ TEST(PathBeneathTest, WithoutOpenat2AndFchmodat2TheFallbacksTakeOver) {
   fs::create_directory_symlink("b", base + "/a/toB");
   ::chmod((base + "/a/file").c_str(), 0600);
 
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) ::_exit(checkFallbacks(base));
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the step that failed";
+  EXPECT_EQ(testing_support::runWithoutSyscalls({437, 452}, [&] { return checkFallbacks(base); }), 0)
+      << "the step that failed";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@
 #include "common/FileHelpers.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
+#include "common/WithoutSyscalls.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
 
@@ -205,6 +207,30 @@ TEST(CopyFolderTest, AnItemCopyKeepsLinksAsLinks) {
   EXPECT_EQ(fs::read_symlink(dir / "t/a"), "short");
   EXPECT_EQ(fs::read_symlink(dir / "t/sub/b"), longTarget);
   EXPECT_EQ(readWholeFile(dir / "t/sub/f"), "x");
+}
+
+// A kernel without renameat2 (or a file system without its no-replace flag): the copy takes its
+// name through a second link, which fails just the same when the name exists.
+TEST(CopyFolderTest, WithoutRenameat2ACopyStillNeverReplaces) {
+  testing_support::TempDir dir;
+  writeFile(dir / "s", "new");
+  makeFolders(dir / "t");
+  writeFile(dir / "t/kept", "old");
+  const std::string target = dir / "t";
+  auto check = [&] {
+    if (support::InstanceFiles::copyItemNoOverwrite(dir / "s", target + "/fresh")) return 1;
+    if (readWholeFile(target + "/fresh") != "new") return 2;
+    if (support::InstanceFiles::copyItemNoOverwrite(dir / "s", target + "/kept") !=
+        std::make_error_code(std::errc::file_exists)) {
+      return 3;
+    }
+    if (readWholeFile(target + "/kept") != "old") return 4;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(target)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names == std::vector<std::string>{"fresh", "kept"} ? 0 : 5;  // no temporary stays
+  };
+  EXPECT_EQ(testing_support::runWithoutSyscalls({SYS_renameat2}, check), 0) << "the step that failed";
 }
 
 // A merge follows a link to a folder only inside the copied tree; a file of several links is
