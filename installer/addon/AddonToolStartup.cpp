@@ -77,16 +77,6 @@ AddonCommandLine readAddonCommandLine(int argc, const char* const* argv) {
   };
 }
 
-std::string appendPathComponent(const std::string& base, const std::string& component) {
-  std::size_t skip = component.find_first_not_of('/');
-  std::string tail = skip == std::string::npos ? "" : component.substr(skip);
-  if (base.empty()) return tail;
-  if (tail.empty()) return base;
-  std::string head = base;
-  while (head.size() > 1 && head.back() == '/') head.pop_back();
-  return head == "/" ? head + tail : head + "/" + tail;
-}
-
 std::optional<std::string> configurationValue(const AddonConfiguration& configuration,
                                               const char* key) {
   auto entry = configuration.find(key);

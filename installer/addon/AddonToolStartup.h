@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "installer/support/PathText.h"
 #include "platform/PlistValue.h"
 #include "platform/AttachedLogFile.h"
 
@@ -61,6 +62,6 @@ std::optional<std::string> locateRcpHome(const AddonCommandLine& commandLine,
 bool instanceExistAtLocation(const std::optional<std::string>& rcpHome);
 
 // Appends one path component with a single "/" between (as the platform's path joining does).
-std::string appendPathComponent(const std::string& base, const std::string& component);
+using support::path_text::appendPathComponent;
 
 }  // namespace addon

@@ -1,6 +1,7 @@
 #include "installer/hotfix/RegisterFile.h"
 
 #include "installer/hotfix/HotfixConstants.h"
+#include "installer/support/PathText.h"
 #include "platform/SystemLog.h"
 
 namespace hotfix {
@@ -27,10 +28,7 @@ std::optional<std::string> RegisterFile::getHotfixVersion() const {
 std::optional<std::string> RegisterFile::getPathToRcpHome() const {
   std::optional<std::string> location = getOldInstallLocation();
   if (!location) return std::nullopt;
-  std::string base = *location;
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  if (base.empty()) return std::string(kRcpFolderName);
-  return base == "/" ? base + kRcpFolderName : base + "/" + kRcpFolderName;
+  return support::path_text::appendPathComponent(*location, kRcpFolderName);
 }
 
 std::optional<std::string> RegisterFile::getProductPath() const {

@@ -25,4 +25,16 @@ inline std::string lastPathComponent(const std::string& path) {
   return path.substr(begin, end + 1 - begin);
 }
 
+// The component appended with one "/" between, however many the base ends with or the
+// component starts with: "/a//" and "/b" give "/a/b", "/" and "b" give "/b", "" and "/b" give "b".
+inline std::string appendPathComponent(const std::string& base, const std::string& component) {
+  std::string::size_type skip = component.find_first_not_of('/');
+  std::string tail = skip == std::string::npos ? "" : component.substr(skip);
+  if (base.empty()) return tail;
+  if (tail.empty()) return base;
+  std::string::size_type end = base.find_last_not_of('/');
+  if (end == std::string::npos) return "/" + tail;
+  return base.substr(0, end + 1) + "/" + tail;
+}
+
 }  // namespace support::path_text
