@@ -160,6 +160,15 @@ TEST(InstanceLayout, JvmSettingsComeFromTheTemplateOrStartEmpty) {
   fs::remove(target);
   EXPECT_TRUE(service.generateJVMPropertiesWithTemplate(templatePath));
   EXPECT_EQ(readFile(target), "-Xmx512m\n");
+
+  // A "deploy" that is a link to another place: nothing is written there.
+  fs::remove_all(instance.at("deploy"));
+  const std::string elsewhere = instance.dir / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::create_directory_symlink(elsewhere, instance.at("deploy"));
+  EXPECT_FALSE(service.generateJVMPropertiesWithTemplate(std::nullopt));
+  EXPECT_FALSE(service.generateJVMPropertiesWithTemplate(templatePath));
+  EXPECT_TRUE(entriesOf(elsewhere).empty());
 }
 
 // ---- Key stores and extras ----
