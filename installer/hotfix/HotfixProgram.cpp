@@ -19,7 +19,7 @@ namespace hotfix {
 namespace {
 
 std::optional<std::string> locationFromCommandLine(int argc, const char* const* argv) {
-  for (int i = 0; i + 1 < argc; ++i) {
+  for (int i = 1; i + 1 < argc; ++i) {  // argv[0] is the program itself
     if (argv[i] != nullptr && std::string(argv[i]) == kRcpHomeOption && argv[i + 1] != nullptr) {
       return std::string(argv[i + 1]);
     }
