@@ -380,6 +380,15 @@ TEST_F(InstallManifestTest, RefusesDeepNestingAndGrowingEntities) {
                    .saveInstallManifestAs())
       << "the deep branch comes after a shallow one";
   EXPECT_FALSE(InstallManifest(write("wide.xml", expanding(7))).saveInstallManifestAs());
+  // Exactly 64 MiB of attribute text loads; one character more does not.
+  auto mebibytes = [](const std::string& extra) {
+    std::string uses;
+    for (int i = 0; i < 64; ++i) uses += "&k;";
+    return "<!DOCTYPE m [<!ENTITY k \"" + std::string(1 << 20, 'x') + "\">]><m><f url=\"" + uses +
+           extra + "\"/></m>";
+  };
+  EXPECT_TRUE(InstallManifest(write("edge.xml", mebibytes(""))).saveInstallManifestAs());
+  EXPECT_FALSE(InstallManifest(write("edge.xml", mebibytes("y"))).saveInstallManifestAs());
   // 70 MB through an entity made of references to another, from a file large enough that the
   // XML parser itself lets it through: measured expanded, not as written.
   std::string nestedEntities = "<!DOCTYPE m [<!ENTITY a \"" + std::string(10000, 'x') +
