@@ -207,6 +207,11 @@ TEST(CopyFolderTest, AnItemCopyKeepsLinksAsLinks) {
   EXPECT_EQ(fs::read_symlink(dir / "t/a"), "short");
   EXPECT_EQ(fs::read_symlink(dir / "t/sub/b"), longTarget);
   EXPECT_EQ(readWholeFile(dir / "t/sub/f"), "x");
+  EXPECT_EQ(support::InstanceFiles::copyItemNoOverwrite(dir / "s/a", dir / "t/sub/f"),
+            std::make_error_code(std::errc::file_exists)) << "a link is never copied over a name";
+  EXPECT_EQ(readWholeFile(dir / "t/sub/f"), "x");
+  EXPECT_TRUE(support::InstanceFiles::isDirectory(dir / "t/sub"));
+  EXPECT_FALSE(support::InstanceFiles::isDirectory(dir / "t/sub/f"));
 }
 
 // A kernel without renameat2 (or a file system without its no-replace flag): the copy takes its
