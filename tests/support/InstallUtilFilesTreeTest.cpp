@@ -53,6 +53,14 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &status) == 0;
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void makeFolders(const std::string& path) {
   std::error_code error;
   fs::create_directories(path, error);
@@ -180,11 +188,8 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
     EXPECT_FALSE(exists(dir / (std::string(folder) + "/big")));
     EXPECT_EQ(readWholeFile(dir / (std::string(folder) + "/small")), "s");
   }
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir / "t")) left.push_back(entry.path().filename());
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
-                                            ".folder.copy-0123456789ab", "small"}));
+  EXPECT_EQ(namesIn(dir / "t"), (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
+                                                  ".folder.copy-0123456789ab", "small"}));
   EXPECT_EQ(readWholeFile(dir / "s/small"), "s") << "a link is removed, never followed";
   std::size_t inNew = 0;
   for (const auto& entry : fs::directory_iterator(dir / "new")) inNew += entry.path().filename() == "small" ? 1 : 100;
@@ -230,10 +235,7 @@ TEST(CopyFolderTest, WithoutRenameat2ACopyStillNeverReplaces) {
       return 3;
     }
     if (readWholeFile(target + "/kept") != "old") return 4;
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(target)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names == std::vector<std::string>{"fresh", "kept"} ? 0 : 5;  // no temporary stays
+    return namesIn(target) == std::vector<std::string>{"fresh", "kept"} ? 0 : 5;  // no temporary stays
   };
   EXPECT_EQ(testing_support::runWithoutSyscalls({SYS_renameat2}, check), 0) << "the step that failed";
 }
@@ -281,8 +283,7 @@ TEST(CopyFolderTest, OntoAnotherFileSystemFilesAreReadAndWrittenWhole) {
   copyFolderFromTo(dir / "s", dir / "small");
 
   EXPECT_EQ(readWholeFile(dir / "t/sub/big"), big);
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir / "small/sub")) left.push_back(entry.path().filename());
+  const std::vector<std::string> left = namesIn(dir / "small/sub");
   EXPECT_TRUE(left.empty()) << left.front();
 }
 
