@@ -17,13 +17,16 @@ namespace {
 constexpr int kMaxGroups = 65536;
 constexpr uid_t kNobody = 65534;
 
+// The user's groups, `gid` among them; only `gid` when the list cannot be had whole (a list
+// filled up with zeros would put the user in root's group).
 std::vector<gid_t> groupsOfUser(const std::string& name, gid_t gid) {
   int count = 32;
   std::vector<gid_t> groups(static_cast<std::size_t>(count));
-  while (::getgrouplist(name.c_str(), gid, groups.data(), &count) < 0 && count <= kMaxGroups) {
+  while (::getgrouplist(name.c_str(), gid, groups.data(), &count) < 0) {
+    if (count <= static_cast<int>(groups.size()) || count > kMaxGroups) return {gid};
     groups.resize(static_cast<std::size_t>(count));
   }
-  groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+  groups.resize(static_cast<std::size_t>(count));
   return groups;
 }
 
@@ -70,7 +73,7 @@ PackageReader::PackageReader(uid_t uid, gid_t gid, std::vector<gid_t> groups)
 PackageReader PackageReader::ofPackage(const std::optional<std::string>& packagePath) {
   struct stat status {};
   if (!packagePath || ::lstat(packagePath->c_str(), &status) != 0) {
-    return PackageReader(kNobody, kNobody, {});
+    return PackageReader(kNobody, kNobody, {kNobody});
   }
   if (auto entry = platform::userEntryById(status.st_uid)) {
     return PackageReader(status.st_uid, entry->gid, groupsOfUser(entry->name, entry->gid));
@@ -79,7 +82,7 @@ PackageReader PackageReader::ofPackage(const std::optional<std::string>& package
 }
 
 bool PackageReader::inGroup(gid_t gid) const {
-  return gid == gid_ || std::find(groups_.begin(), groups_.end(), gid) != groups_.end();
+  return std::find(groups_.begin(), groups_.end(), gid) != groups_.end();
 }
 
 bool PackageReader::mayRead(const struct stat& status) const {

@@ -25,6 +25,7 @@ class PackageReader {
  public:
   enum class Kind { kFile, kFolder };
 
+  // `groups` holds every group the user is in, `gid` among them.
   PackageReader(uid_t uid, gid_t gid, std::vector<gid_t> groups);
 
   // The owner of the entry at the package path (a link there is not followed: its own owner
