@@ -1,4 +1,4 @@
-// The fixed element path of a manifest; names are matched as written (prefix included).
+// The fixed element path of a manifest; names are matched as written.
 #include <cstring>
 
 #include "installer/support/ManifestDocument.h"
@@ -10,18 +10,14 @@ namespace {
 constexpr const char* kInstallerRootPlaceholder = "${installer.root}";
 constexpr const char* kNoVersion = "-1";
 
-bool hasQualifiedName(xmlNs* ns, const xmlChar* localName,
-                      const char* name) {
-  const char* local = reinterpret_cast<const char*>(localName);
-  if (ns == nullptr || ns->prefix == nullptr) return std::strcmp(local, name) == 0;
-  const char* prefix = reinterpret_cast<const char*>(ns->prefix);
-  const std::size_t prefixLength = std::strlen(prefix);
-  return std::strncmp(name, prefix, prefixLength) == 0 && name[prefixLength] == ':' &&
-         std::strcmp(name + prefixLength + 1, local) == 0;
+// A name written with a prefix ("p:install") is never one of the plain names looked for.
+bool hasName(const xmlNs* ns, const xmlChar* localName, const char* name) {
+  return (ns == nullptr || ns->prefix == nullptr) &&
+         std::strcmp(reinterpret_cast<const char*>(localName), name) == 0;
 }
 
 bool isElementNamed(const xmlNode* node, const char* name) {
-  return node->type == XML_ELEMENT_NODE && hasQualifiedName(node->ns, node->name, name);
+  return node->type == XML_ELEMENT_NODE && hasName(node->ns, node->name, name);
 }
 
 xmlNode* firstChildElement(xmlNode* parent, const char* name) {
@@ -45,7 +41,7 @@ std::vector<xmlNode*> childElements(xmlNode* parent, const char* name) {
 xmlAttr* attributeNamed(xmlNode* element, const char* name) {
   for (xmlAttr* attribute = element->properties; attribute != nullptr;
        attribute = attribute->next) {
-    if (hasQualifiedName(attribute->ns, attribute->name, name)) return attribute;
+    if (hasName(attribute->ns, attribute->name, name)) return attribute;
   }
   return nullptr;
 }

@@ -208,9 +208,12 @@ TEST_F(InstallManifestTest, MissingStepsAreLoggedAndFail) {
 }
 
 TEST_F(InstallManifestTest, CheckInstalledFeatureFindsTheFirstInstalledVersion) {
-  std::string source = write("install.xml", R"(<manifest>
+  // A default namespace changes no name; a prefix makes another one.
+  std::string source = write("install.xml", R"(<manifest xmlns="urn:m" xmlns:p="urn:p">
   <domain-object><object-data><install>
     <installfeature id="A" version="1.0"><requirements>
+      <p:feature id="f.prefixed" version="5.0"/>
+      <feature p:id="f.attribute" version="5.1"/>
       <feature id="f.uninstalled" version="0.9" action="uninstall"/>
       <feature id="f.both" version="1.1" action="uninstall"/>
       <feature id="f.both" version="1.2"/>
@@ -237,7 +240,8 @@ TEST_F(InstallManifestTest, CheckInstalledFeatureFindsTheFirstInstalledVersion) 
       {"", "f.explicit", "1.3"},    {"", "f.later", "3.1"},       {"", "f.missing", "-1"},
       {"", "", "-1"},               {"A", "f.missing", "-1"},     {"A", std::nullopt, "1.0"},
       {"C", std::nullopt, "3.0"},   {"B", std::nullopt, std::nullopt},
-      {"Z", std::nullopt, "-1"},    {"", std::nullopt, "-1"},
+      {"Z", std::nullopt, "-1"},    {"", std::nullopt, "-1"},     {"", "f.prefixed", "-1"},
+      {"", "f.attribute", "-1"},
   };
   InstallManifest manifest(source);
   for (const Case& c : cases) {
