@@ -2,11 +2,14 @@
 // variable, the log file and the rcp home. This binary runs with a private /tmp.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "common/FileHelpers.h"
 #include "common/AddonPackageBuilder.h"
@@ -15,6 +18,7 @@
 #include "common/TempDir.h"
 #include "installer/addon/AddonToolStartup.h"
 #include "platform/SystemLog.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
@@ -123,12 +127,24 @@ TEST(AddonToolStartupTest, LogFileReceivesMessagesWhileAttached) {
   const std::string path = "/tmp/rcp_startup.test_install.log";
   std::ofstream(path) << "older run\n";
   {
-    AddonLogFile logFile = setupLogFile({{"ID", "startup.test"}});
+    AddonLogFile logFile;
+    logFile = setupLogFile({{"ID", "startup.test"}});  // moved in, as the hotfix's trace file is
     ASSERT_TRUE(logFile.attached());
     platform::SystemLog::log(platform::kLogInfo, "while attached %s", "%s%n");
   }
+  // Files opened next take the freed descriptor number; none of them may receive the log.
+  std::vector<platform::UniqueFd> next;
+  for (int i = 0; i < 8; ++i) {
+    const std::string name = "/tmp/rcp_startup.next" + std::to_string(i);
+    next.emplace_back(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  }
+  AddonLogFile closedEarly = setupLogFile({{"ID", "startup.closed"}});
+  closedEarly.close();
+  EXPECT_FALSE(closedEarly.attached());
   platform::SystemLog::log(platform::kLogInfo, "after the end");
   EXPECT_THAT(testing_support::logTexts(readWholeFile(path)), ::testing::ElementsAre("while attached %s%n"));
+  EXPECT_EQ(readWholeFile("/tmp/rcp_startup.closed_install.log"), "");
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(readWholeFile("/tmp/rcp_startup.next" + std::to_string(i)), "") << i;
 
   ::unlink(path.c_str());
   ASSERT_EQ(::symlink("/tmp/elsewhere", path.c_str()), 0);
