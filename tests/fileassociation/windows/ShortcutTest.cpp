@@ -1,6 +1,9 @@
 // deleteDeskTopByTarget with real shortcut files in Wine's desktop and program-menu folders.
 #include <shlobj.h>
 
+#include <utility>
+#include <vector>
+
 #include "Checks.h"
 #include "Harness.h"
 
@@ -82,6 +85,47 @@ void removeShortcuts() {
   fs::remove_all(shellFolder(CSIDL_PROGRAMS) / "Pelora Tools", ignored);
 }
 
+// A hidden window registered for the shell's association-change event; counts what arrives.
+class AssociationChangeProbe {
+ public:
+  AssociationChangeProbe() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &AssociationChangeProbe::receive;
+    windowClass.lpszClassName = L"vondraRegProbe";
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(0, L"vondraRegProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SHChangeNotifyEntry everywhere{nullptr, TRUE};
+    registration_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery,
+                                           SHCNE_ALLEVENTS, kMessage, 1, &everywhere);
+  }
+  ~AssociationChangeProbe() {
+    SHChangeNotifyDeregister(registration_);
+    DestroyWindow(window_);
+  }
+  bool registered() const { return registration_ != 0; }
+  // The events delivered since the last call.
+  std::vector<long> events() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    return std::exchange(received_, {});
+  }
+
+ private:
+  static constexpr UINT kMessage = WM_USER + 7;
+  static LRESULT CALLBACK receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kMessage) return DefWindowProcW(window, message, wParam, lParam);
+    PIDLIST_ABSOLUTE* items = nullptr;
+    long event = 0;
+    HANDLE lock = SHChangeNotification_Lock(reinterpret_cast<HANDLE>(wParam), static_cast<DWORD>(lParam), &items, &event);
+    if (lock != nullptr) SHChangeNotification_Unlock(lock);
+    received_.push_back(event);
+    return 0;
+  }
+  static inline std::vector<long> received_;
+  HWND window_ = nullptr;
+  ULONG registration_ = 0;
+};
+
 }  // namespace
 
 void shortcutTests(Harness& h) {
@@ -107,7 +151,13 @@ void shortcutTests(Harness& h) {
     Trace trace(c.name);
     expectEqual(fs::exists(placeOf(c)), c.survives, "the shortcut survives");
   }
+  AssociationChangeProbe probe;
+  expect(probe.registered(), "the probe is registered for shell notifications");
+  probe.events();
   h.lib.refreshRegistry(h.env(), nullptr);
+  const std::vector<long> events = probe.events();
+  expectEqual(events.size(), std::size_t{1}, "the shell hears of one change");
+  expect(!events.empty() && events.front() == SHCNE_ASSOCCHANGED, "the change is one of file associations");
   expectEqual(h.jvm.pinnedStrings(), std::size_t{0}, "every string's characters were released");
   removeShortcuts();
 }
