@@ -1,10 +1,10 @@
 #include "installer/support/Configuration.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "installer/support/RegularFileBytes.h"
 #include "platform/AtomicFile.h"
 #include "platform/PropertyListFile.h"
 #include "platform/UniqueFd.h"
@@ -13,7 +13,7 @@ namespace support {
 namespace {
 
 // Larger files are no store of ours.
-constexpr off_t kMaxStoreSize = 1 << 20;
+constexpr std::size_t kMaxStoreSize = 1 << 20;
 
 bool storeExists() {
   struct stat st {};
@@ -24,26 +24,14 @@ bool storeExists() {
 // the path (missing, a link, not a regular file, several links); an empty text when the file is
 // ours but cannot be read whole, which then parses as no property list.
 std::optional<std::string> readStoreBytes() {
-  platform::UniqueFd fd(::open(kConfigurationStorePath,
-                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  platform::UniqueFd fd = openRegularFile(kConfigurationStorePath);
   if (!fd.valid()) {
-    // Missing, or a link (O_NOFOLLOW): no store. Any other failure: a store we cannot read.
-    if (errno == ENOENT || errno == ELOOP) return std::nullopt;
+    // Missing, a link (ELOOP), a hard link (EMLINK) or no regular file (EINVAL): no store.
+    // Any other failure: a store we cannot read.
+    if (errno == ENOENT || errno == ELOOP || errno == EMLINK || errno == EINVAL) return std::nullopt;
     return std::string();
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return std::string();
-  if (!S_ISREG(info.st_mode) || info.st_nlink != 1) return std::nullopt;
-  if (info.st_size > kMaxStoreSize) return std::string();
-  std::string bytes(static_cast<size_t>(info.st_size), '\0');
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::string();
-    done += static_cast<size_t>(n);
-  }
-  return bytes;
+  return readOpenFileBytes(fd.get(), kMaxStoreSize).value_or(std::string());
 }
 
 // The store lies in /tmp, where anyone may plant a link to a file only root may read: it is

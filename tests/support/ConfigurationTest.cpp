@@ -51,8 +51,10 @@ TEST_F(ConfigurationTest, SavedStoreIsReadBackAndCleanupEmptiesIt) {
             PlistValue("/Applications/A.app/Contents/MacOS/rcp"));
   second.setPropertyForKey(std::nullopt, "pathToRcpHome");
   EXPECT_FALSE(second.getPropertyValueForKey("pathToRcpHome"));
+  second.setPropertyForKey(PlistValue("x"), "other");
 
   second.cleanupConfiguration();
+  EXPECT_FALSE(second.getPropertyValueForKey("other"));
   struct stat st {};
   EXPECT_NE(::lstat(kConfigurationStorePath, &st), 0);
   second.saveConfiguration();
@@ -83,14 +85,44 @@ TEST_F(ConfigurationTest, PlantedLinkIsReplacedNotWrittenThrough) {
   ::unlink(victim.c_str());
 }
 
-TEST_F(ConfigurationTest, UnreadableStoreStaysInertAndIsNotOverwritten) {
-  { std::ofstream(kConfigurationStorePath) << "not a property list"; }
-  Configuration store;
-  store.setPropertyForKey(PlistValue("x"), "pathToRcpHome");
-  EXPECT_FALSE(store.saveConfiguration());
-  std::ifstream in(kConfigurationStorePath);
-  std::string text((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(text, "not a property list");
+// A file of ours that is no property list (or too large to be one) stays inert and is not
+// overwritten; a hard link or a FIFO at the path is no store: saving replaces the entry.
+TEST_F(ConfigurationTest, WhatLiesAtThePathDecidesWhetherItIsTheStore) {
+  const std::string other = "/tmp/other-file";
+  struct Case {
+    const char* name;
+    std::function<void()> plant;
+    bool saved;
+  };
+  const std::string tooLarge = "<plist><dict/></plist>" + std::string(1 << 20, '\n');
+  const Case cases[] = {
+      {"no property list", [] { std::ofstream(kConfigurationStorePath) << "not a property list"; }, false},
+      {"larger than a store", [&] { std::ofstream(kConfigurationStorePath) << tooLarge; }, false},
+      {"a hard link", [&] {
+         std::ofstream(other) << "<plist><dict/></plist>";
+         ASSERT_EQ(::link(other.c_str(), kConfigurationStorePath), 0);
+       }, true},
+      {"a FIFO", [] { ASSERT_EQ(::mkfifo(kConfigurationStorePath, 0644), 0); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::unlink(kConfigurationStorePath);
+    c.plant();
+    struct stat before {};
+    ASSERT_EQ(::lstat(kConfigurationStorePath, &before), 0);
+    Configuration store;
+    store.setPropertyForKey(PlistValue("x"), "pathToRcpHome");
+    EXPECT_EQ(store.saveConfiguration(), c.saved);
+    struct stat after {};
+    ASSERT_EQ(::lstat(kConfigurationStorePath, &after), 0);
+    EXPECT_EQ(after.st_ino == before.st_ino, !c.saved);
+    if (c.saved) {
+      EXPECT_EQ(Configuration().getPropertyValueForKey("pathToRcpHome"), PlistValue("x"));
+    } else {
+      EXPECT_EQ(after.st_size, before.st_size);
+    }
+  }
+  EXPECT_EQ(readWholeFile(other), "<plist><dict/></plist>");
 }
 
 // Writes until the file system is full.
