@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "platform/UniqueFd.h"
+#include "platform/WholeWrite.h"
 
 namespace platform {
 namespace {
@@ -144,18 +145,6 @@ class TempFile {
   UniqueFd fd_;
 };
 
-std::error_code writeAll(int fd, std::string_view contents) {
-  while (!contents.empty()) {
-    const ssize_t n = ::write(fd, contents.data(), contents.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return lastError();
-    }
-    contents.remove_prefix(static_cast<size_t>(n));
-  }
-  return {};
-}
-
 struct Attributes {
   std::optional<FileOwner> owner;  // none: the temporary's own
   mode_t mode;
@@ -207,7 +196,7 @@ std::error_code replaceFileAtomicallyAt(int folderFd, const std::string& name,
   sweepLeftovers(folderFd, name);
   TempFile temp(folderFd, name);
   if (auto error = temp.create()) return error;
-  if (auto error = writeAll(temp.fd(), contents)) return error;
+  if (auto error = writeWhole(temp.fd(), contents)) return error;
   // Owner and mode are set before the fsync so that they are as durable as the contents.
   if (auto error = applyAttributes(temp.fd(), attributes)) return error;
   if (::fsync(temp.fd()) != 0) return lastError();

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/WholeWrite.h"
+
 namespace platform::SystemLog {
 namespace {
 
@@ -73,20 +75,8 @@ std::string fileLine(const std::string& program, int level, const std::string& t
   return line;
 }
 
-// One write(2) per line keeps lines of several writers whole; the loop only finishes a
-// write that a signal or a full pipe cut short.
-void writeWhole(int fd, const std::string& line) {
-  size_t done = 0;
-  while (done < line.size()) {
-    ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<size_t>(n);
-  }
-}
-
+// Only while syslog is closed.
 void openSyslogLocked(LogState& s) {
-  if (s.syslogOpen) ::closelog();
   // openlog keeps the pointer: programName lives as long as the process and is only
   // reassigned after closelog.
   ::openlog(s.programName.c_str(), LOG_PID, LOG_USER);
@@ -98,10 +88,7 @@ void openSyslogLocked(LogState& s) {
 void setProgramName(const char* name) {
   LogState& s = state();
   std::lock_guard lock(s.mutex);
-  if (s.syslogOpen) {
-    ::closelog();
-    s.syslogOpen = false;
-  }
+  if (s.syslogOpen) ::closelog();
   s.programName = name != nullptr ? name : "";
   openSyslogLocked(s);
 }
@@ -127,6 +114,7 @@ void logv(int level, const char* format, va_list args) {
   ::syslog(clampLevel(level), "%s", text.c_str());
   if (s.files.empty()) return;
   const std::string line = fileLine(s.programName, level, text);
+  // One write(2) per line keeps lines of several writers whole.
   for (int fd : s.files) writeWhole(fd, line);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDatabase.h"
+#include "platform/WholeWrite.h"
 
 namespace support::InstanceFiles {
 namespace {
@@ -60,19 +61,6 @@ std::optional<std::vector<std::string>> entriesAt(int dirFd) {
   return names;
 }
 
-std::error_code writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return lastError();
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return {};
-}
-
 std::error_code copyContents(int from, int to) {
   char buffer[64 * 1024];
   for (;;) {
@@ -82,7 +70,7 @@ std::error_code copyContents(int from, int to) {
       return lastError();
     }
     if (got == 0) return {};
-    if (auto error = writeAll(to, buffer, static_cast<size_t>(got))) return error;
+    if (auto error = platform::writeWhole(to, {buffer, static_cast<size_t>(got)})) return error;
   }
 }
 

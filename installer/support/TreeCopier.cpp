@@ -10,6 +10,7 @@
 #include "installer/support/TreeRemoval.h"
 #include "installer/support/WalkDepth.h"
 #include "platform/PathBeneath.h"
+#include "platform/WholeWrite.h"
 
 namespace support {
 
@@ -43,19 +44,6 @@ unsigned char physicalType(int folderFd, const char* name) {
   struct stat status {};
   if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
   return typeOf(status.st_mode);
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
 }
 
 }  // namespace
@@ -279,7 +267,7 @@ bool TreeCopier::copyContentByReading(int from, int to) {
       return false;
     }
     if (count == 0) return true;
-    if (!writeAll(to, buffer_.data(), static_cast<std::size_t>(count))) return false;
+    if (platform::writeWhole(to, {buffer_.data(), static_cast<std::size_t>(count)})) return false;
   }
 }
 

@@ -2,9 +2,15 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -119,6 +125,65 @@ TEST_F(SystemLogTest, LinesOfSeveralWritersNeverInterleave) {
     const std::string body = line.substr(line.find("<Info>: ") + 8);
     ASSERT_EQ(6000u, body.size());
     ASSERT_EQ(std::string::npos, body.find_first_not_of(body[0])) << "a line was torn";
+  }
+}
+
+// What reaches the system log's socket, read in a child with a private /dev (a tmpfs of its
+// own mount namespace, so the machine's /dev is left alone); one datagram per line.
+std::vector<std::string> systemLogDatagrams(const std::function<void()>& logSome) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return {"no pipe"};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    const int socketFd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "/dev/log");
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", "/dev", "tmpfs", 0, nullptr) != 0 ||
+        ::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      ::_exit(2);
+    }
+    logSome();
+    char datagram[4096];
+    for (ssize_t n; (n = ::recv(socketFd, datagram, sizeof datagram, MSG_DONTWAIT)) > 0;) {
+      std::string line(datagram, static_cast<std::size_t>(n));
+      line += '\n';
+      if (::write(pipeFds[1], line.data(), line.size()) != static_cast<ssize_t>(line.size())) ::_exit(3);
+    }
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  UniqueFd reading(pipeFds[0]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(reading.get(), buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {"the child failed"};
+  return linesOf(text);
+}
+
+// Each message reaches the system log, user facility, its level kept within syslog's eight,
+// under the program's name and process id, whether or not files are attached.
+TEST(SystemLogSocketTest, EachMessageReachesTheSystemLogWithItsLevel) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounts a private /dev: needs root";
+  const std::vector<std::string> datagrams = systemLogDatagrams([] {
+    SystemLog::setProgramName("log-probe");
+    SystemLog::log(platform::kLogWarning, "warned %d", 1);
+    SystemLog::log(42, "beyond debug");
+    SystemLog::log(-1, "below emergency");
+    SystemLog::setProgramName("renamed-probe");
+    SystemLog::log(platform::kLogInfo, "%s", "renamed");
+  });
+  const std::string stamp = "[A-Z][a-z]{2} [ 0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} ";
+  const std::vector<std::string> patterns = {"<12>" + stamp + "log-probe\\[[0-9]+\\]: warned 1",
+                                             "<15>" + stamp + "log-probe\\[[0-9]+\\]: beyond debug",
+                                             "<8>" + stamp + "log-probe\\[[0-9]+\\]: below emergency",
+                                             "<14>" + stamp + "renamed-probe\\[[0-9]+\\]: renamed"};
+  ASSERT_EQ(datagrams.size(), patterns.size()) << (datagrams.empty() ? "" : datagrams.front());
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(datagrams[i], std::regex(patterns[i]))) << datagrams[i];
   }
 }
 
