@@ -21,7 +21,6 @@ constexpr std::string_view kBundleSuffix = ".app";
 constexpr const char* kPackageVariable = "${package}";
 constexpr const char* kLocaleKey = "AppleLocale";
 constexpr const char* kDefaultLocale = "en_US";
-constexpr std::size_t kInitialProcessListCapacity = 20;
 
 // A colon in any path component; splitting at "/" never removes one, so this is a plain search.
 bool containsColonInAnyComponent(const std::string& path) {
@@ -42,7 +41,6 @@ bool containUnSupportedCharacters(const std::optional<std::string>& path) {
 
 std::vector<std::string> getAllProcess() {
   std::vector<std::string> processes;
-  processes.reserve(kInitialProcessListCapacity);
   for (std::string& executable : platform::runningExecutablePaths()) {
     if (!executable.empty()) processes.push_back(std::move(executable));
   }

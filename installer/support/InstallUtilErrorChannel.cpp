@@ -21,8 +21,7 @@ bool textReadsAsTrue(const std::string& text) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   while (i < text.size() && text[i] == '0') ++i;
-  if (i == text.size()) return false;
-  char c = text[i];
+  const char c = text[i];  // the terminating NUL past the end, which reads as false
   return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
 }
 

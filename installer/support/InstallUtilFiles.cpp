@@ -73,7 +73,7 @@ std::string twoDigits(int number) { return processDate(std::to_string(number)); 
 std::string generateNewManifestVersion() {
   std::time_t now = ManifestClock::now();
   std::tm local{};
-  if (::localtime_r(&now, &local) == nullptr) ::gmtime_r(&now, &local);
+  ::localtime_r(&now, &local);  // fails only where the UTC time would too: the year overflows
   return twoDigits(local.tm_mday) + twoDigits(local.tm_mon + 1) + twoDigits((local.tm_year + 1900) % 100) +
          twoDigits(local.tm_hour) + twoDigits(local.tm_min);
 }
@@ -113,7 +113,6 @@ void startProvisionWithArgs(const std::string& commandLine) {
 }
 
 void copyFolderFromTo(const std::string& source, const std::string& target) {
-  if (source.empty() || target.empty()) return;
   copyOpenFolderTo(platform::UniqueFd(::open(source.c_str(), kOpenFolderFlags)), target, nullptr);
 }
 

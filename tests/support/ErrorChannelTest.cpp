@@ -170,7 +170,9 @@ TEST(TraceSwitchTest, TextAndNumberPreferencesReadAsThePlatformReadsThem) {
   const Case cases[] = {{PlistValue("YES"), true},  {PlistValue("  +007"), true},
                         {PlistValue("true"), true}, {PlistValue("no"), false},
                         {PlistValue("000"), false}, {PlistValue(2), true},
-                        {PlistValue(0), false},     {PlistValue(false), false}};
+                        {PlistValue(0), false},     {PlistValue(false), false},
+                        {PlistValue(0.0), false},   {PlistValue(1.0), true},
+                        {PlistValue(0.25), true},   {PlistValue(platform::PlistArray{PlistValue(true)}), false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(platform::PropertyListFile::toXml(c.value));
     setTracePreferenceAsUser(user, c.value);

@@ -58,6 +58,7 @@ TEST(InstallUtilChecksTest, PrefixIgnoringLetterCase) {
   EXPECT_TRUE(InstallUtil::hasPrefixCaseInsensitivePrefix(".KEYSTORE.jks", ".keystore"));
   EXPECT_TRUE(InstallUtil::hasPrefixCaseInsensitivePrefix(".keystore", ".KeyStore"));
   EXPECT_FALSE(InstallUtil::hasPrefixCaseInsensitivePrefix("my.keystore", ".keystore"));
+  EXPECT_FALSE(InstallUtil::hasPrefixCaseInsensitivePrefix("_keystore", ".keystore"));
   EXPECT_FALSE(InstallUtil::hasPrefixCaseInsensitivePrefix(".key", ".keystore"));
   EXPECT_FALSE(InstallUtil::hasPrefixCaseInsensitivePrefix("anything", ""));
   EXPECT_FALSE(InstallUtil::hasPrefixCaseInsensitivePrefix("", ""));

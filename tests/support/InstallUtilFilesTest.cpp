@@ -110,6 +110,7 @@ TEST(CommandLineWordsTest, SplitsLikeAShellWithoutInterpretingAnything) {
       {"run 'open", std::nullopt},
       {"run \"open", std::nullopt},
       {"run \\", std::nullopt},
+      {"run a\\\nb \\\n c", Words{"run", "ab", "c"}},
       {"", Words{}},
   };
   for (const Case& c : cases) {
