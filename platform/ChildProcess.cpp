@@ -53,7 +53,6 @@ std::optional<pid_t> spawnWithNullOutput(const std::vector<std::string>& argv) {
   SpawnFileActions actions;
   if (!actions.redirectOutputToNullDevice()) return std::nullopt;
   std::vector<char*> pointers;
-  pointers.reserve(argv.size() + 1);
   for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
   pointers.push_back(nullptr);
   pid_t pid = -1;

@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/LibplistInputCheck.h"
 #include "platform/PlistDateText.h"
 
 namespace platform {
@@ -170,28 +169,30 @@ std::optional<PlistValue> dataFrom(std::string_view text) {
   return PlistValue(std::move(bytes));
 }
 
-std::optional<PlistValue> valueOf(const xmlNode* element, int depth);
+// libxml2 refuses elements nested deeper than 256 below the root (without XML_PARSE_HUGE), which
+// bounds this recursion well below the stack's limit.
+std::optional<PlistValue> valueOf(const xmlNode* element);
 
-std::optional<PlistValue> arrayFrom(const xmlNode* element, int depth) {
+std::optional<PlistValue> arrayFrom(const xmlNode* element) {
   const auto elements = elementsOf(element);
   if (!elements) return std::nullopt;
   PlistArray array;
   for (const xmlNode* child : *elements) {
-    auto item = valueOf(child, depth + 1);
+    auto item = valueOf(child);
     if (!item) return std::nullopt;
     array.push_back(std::move(*item));
   }
   return PlistValue(std::move(array));
 }
 
-std::optional<PlistValue> dictionaryFrom(const xmlNode* element, int depth) {
+std::optional<PlistValue> dictionaryFrom(const xmlNode* element) {
   const auto elements = elementsOf(element);
   if (!elements || elements->size() % 2 != 0) return std::nullopt;
   PlistDictionary dictionary;
   for (size_t i = 0; i < elements->size(); i += 2) {
     if (!named((*elements)[i], "key")) return std::nullopt;
     auto key = textOf((*elements)[i]);
-    auto item = valueOf((*elements)[i + 1], depth + 1);
+    auto item = valueOf((*elements)[i + 1]);
     if (!key || !item) return std::nullopt;
     dictionary.insert_or_assign(std::move(*key), std::move(*item));  // the last one counts
   }
@@ -215,10 +216,10 @@ std::optional<PlistValue> leafFrom(const xmlNode* element) {
   return std::nullopt;
 }
 
-std::optional<PlistValue> valueOf(const xmlNode* element, int depth) {
-  if (depth > kMaxPlistNesting || element->ns != nullptr) return std::nullopt;
-  if (named(element, "array")) return arrayFrom(element, depth);
-  if (named(element, "dict")) return dictionaryFrom(element, depth);
+std::optional<PlistValue> valueOf(const xmlNode* element) {
+  if (element->ns != nullptr) return std::nullopt;
+  if (named(element, "array")) return arrayFrom(element);
+  if (named(element, "dict")) return dictionaryFrom(element);
   return leafFrom(element);
 }
 
@@ -253,10 +254,10 @@ std::optional<PlistValue> parseXmlPlist(std::string_view bytes) {
   }
   const xmlNode* root = xmlDocGetRootElement(document.get());
   if (root == nullptr || root->ns != nullptr) return std::nullopt;
-  if (!named(root, "plist")) return valueOf(root, 0);
+  if (!named(root, "plist")) return valueOf(root);
   const auto elements = elementsOf(root);
   if (!elements || elements->size() != 1) return std::nullopt;
-  return valueOf(elements->front(), 0);
+  return valueOf(elements->front());
 }
 
 }  // namespace platform

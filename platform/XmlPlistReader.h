@@ -12,7 +12,7 @@
 // real that is no decimal number, "inf" or "nan", a date not in the form
 // "YYYY-MM-DDTHH:MM:SSZ" (or its shorter forms) of a real day, base64 data with other
 // characters than the alphabet and white space, a key without a value or a value without a key,
-// nesting deeper than libxml2's limit (256 elements) or kMaxPlistNesting.
+// nesting deeper than libxml2's limit (256 elements below the root).
 #include <optional>
 #include <string_view>
 

@@ -108,6 +108,7 @@ TEST(PropertyListFileTest, ReadsTheOlderTextForm) {
 TEST(PropertyListFileTest, EveryTypeRoundTripsThroughXml) {
   const PlistValue values[] = {
       "", "plain", "a<b & c > d ]]> \"'", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "tab\tnew\nline\r",
+      "\xE0\xA0\x80\xF0\x90\x80\x80",  // the smallest characters of three and four bytes
       0, -1, INT64_MIN, INT64_MAX, std::uint64_t{1} << 63, UINT64_MAX,
       0.1, -2.5, 1e300, 3.0, -0.0, 5e-324, HUGE_VAL, -HUGE_VAL, std::nan(""),
       true, false,
@@ -271,7 +272,9 @@ PlistValue nestedArrays(int n) {
 // libplist 2.2 recurses once per level when it reads the binary form and when it frees a
 // tree: a deep enough file would overflow the stack, so deep files are refused before.
 TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
-  EXPECT_EQ(nestedArrays(100), PropertyListFile::parse(nestedArraysInXml(100)));
+  // The XML parser's own limit: 256 elements below the root.
+  EXPECT_EQ(nestedArrays(256), PropertyListFile::parse(nestedArraysInXml(256)));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInXml(257)));
   EXPECT_EQ(nestedArrays(101), PropertyListFile::parse(nestedArraysInBinary(100)));
   for (int depth : {600, 300000}) {
     SCOPED_TRACE(depth);
@@ -375,6 +378,10 @@ TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {
       {xmlOf("<dict/>") + "\n<!-- kept by hand -->\n<?editor x?>\n", PlistValue(PlistDictionary{})},
       {xmlOf("<dict/>") + "text", std::nullopt},
       {"<!DOCTYPE plist [<!ENTITY e \"x\">]>" + xmlOf("<string>&e;</string>"), std::nullopt},
+      {"<!DOCTYPE plist [<!ENTITY e \"x\">]>" + xmlOf("<string>y</string>"), std::nullopt},
+      {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>" + xmlOf("<string>x</string>"), std::nullopt},
+      {xmlOf("<real> 1.5 </real>"), PlistValue(1.5)},
+      {xmlOf("<string>a<?pi x?>b<!-- c --></string>"), PlistValue("ab")},
       {binaryOf("\x14" + std::string(8, '\0') + "\x80" + std::string(6, '\0') + "\x2C"),
        PlistValue(std::uint64_t{9223372036854775852u})},
       {binaryOf("\x14" + std::string(15, '\xFF') + "\xFE"), std::nullopt},
