@@ -371,6 +371,7 @@ TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {
       {xmlOf("<real>0x1p3</real>"), std::nullopt},
       {xmlOf("<date>1900-01-01T00:00:00Z</date>"), PlistValue(dateOf(1900, 1, 1, 0, 0, 0))},
       {xmlOf("<date>2001-02-29T00:00:00Z</date>"), std::nullopt},
+      {xmlOf("<date>2001-01-01T00:00:00:00Z</date>"), std::nullopt},
       {xmlOf("<string>a\r\nb\rc&#13;</string>"), PlistValue("a\nb\nc\r")},
       {utf16, PlistValue("\xE2\x82\xAC")},
       {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + xmlOf("<string>\xE9</string>"),
