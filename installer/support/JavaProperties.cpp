@@ -60,7 +60,6 @@ std::vector<std::string> JavaProperties::propertyNames() const { return allPrope
 
 std::vector<std::string> JavaProperties::allProperties() const {
   std::vector<std::string> keys;
-  keys.reserve(_dict.size());
   for (const auto& entry : _dict) keys.push_back(utf16::toUtf8(entry.first));
   return keys;
 }
@@ -80,7 +79,6 @@ bool JavaProperties::savePropertiesToFile(const std::optional<std::string>& path
   std::optional<std::string> target = path ? platform::expandTildeInPath(*path) : _file;
   if (!target || (_fileTooLarge && target == _file)) return false;
   std::string text;
-  text.reserve(100);
   for (const auto& [key, value] : _dict) {
     auto separator = _optionSeparators.find(key);
     std::string_view read;

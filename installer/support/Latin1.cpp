@@ -6,7 +6,6 @@ namespace support::latin1 {
 
 std::string toUtf8(std::string_view latin1) {
   std::string utf8;
-  utf8.reserve(latin1.size());
   for (char byte : latin1) utf16::appendUtf8(utf8, static_cast<unsigned char>(byte));
   return utf8;
 }

@@ -39,7 +39,6 @@ void addHexDigitsToString(std::uint16_t codeUnit, std::string& text) {
 std::string convertUnicode2Characters(const std::string& text) {
   std::u16string units = utf16::fromUtf8(text);
   std::u16string decoded;
-  decoded.reserve(units.size());
   for (std::size_t i = 0; i < units.size(); ++i) {
     if (units[i] == u'\\' && i + 5 < units.size() && units[i + 1] == u'u') {
       unsigned value = 0;

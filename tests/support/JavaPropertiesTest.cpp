@@ -292,7 +292,7 @@ TEST(StringUtilEscapes, ConvertUnicode2Characters) {
       {"\\u0041bc", "Abc"},
       {"x\\u004", "x\\u004"},
       {"\\u00G1", "\u0001"},
-      {"\\u00e9\\u00E9", "\u00e9\u00e9"},
+      {"\\u00e9\\u00E9\\u00FF", "\u00e9\u00e9\u00ff"},
       {"\\ud83d\\ude00!", "\U0001F600!"},
       {"\\ud83d alone", "\ufffd alone"},
       {"\U0001F600\\u0041", "\U0001F600A"},
@@ -317,8 +317,9 @@ TEST(StringUtilEscapes, CharAtIndexCountsUtf16CodeUnits) {
 }
 
 TEST(Utf16, ConvertsBothWays) {
-  EXPECT_EQ(support::utf16::fromUtf8("a\u00e9\u4e2d\U0001F600"), u"a\u00e9\u4e2d\U0001F600");
-  EXPECT_EQ(support::utf16::toUtf8(u"a\u00e9\u4e2d\U0001F600"), "a\u00e9\u4e2d\U0001F600");
+  // The smallest characters of two and of four bytes among them.
+  EXPECT_EQ(support::utf16::fromUtf8("a\u0080\u00e9\u4e2d\U00010000\U0001F600"), u"a\u0080\u00e9\u4e2d\U00010000\U0001F600");
+  EXPECT_EQ(support::utf16::toUtf8(u"a\u0080\u00e9\u4e2d\U00010000\U0001F600"), "a\u0080\u00e9\u4e2d\U00010000\U0001F600");
   // Invalid bytes, overlong forms and encoded surrogates each give U+FFFD.
   EXPECT_EQ(support::utf16::fromUtf8("\xff" "a\xc0\xaf" "\xed\xa0\x80"),
             u"\ufffd" "a\ufffd\ufffd\ufffd\ufffd\ufffd");

@@ -54,6 +54,7 @@ TEST(PropertiesTest, MissingFileGivesAnInertObjectThatCreatesNothing) {
   EXPECT_FALSE(properties.file());
   EXPECT_FALSE(properties.getPropertyForKey("version"));
   EXPECT_FALSE(properties.setPropertyForKey(PlistValue("1.0"), "version"));
+  properties.removePropertyForKey("version");
   EXPECT_FALSE(properties.savePropertiesToFile(missing));
   EXPECT_FALSE(properties.savePropertiesToFile());
   EXPECT_FALSE(fs::exists(missing));
