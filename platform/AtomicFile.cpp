@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "platform/UniqueFd.h"
-#include "platform/WholeWrite.h"
+#include "platform/DescriptorBytes.h"
 
 namespace platform {
 namespace {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/DescriptorBytes.h"
 #include "platform/EffectiveUserGuard.h"
 #include "platform/PropertyListFile.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const char* kTypesFileName = "declared-types.plist";
 // A record larger than this is no record of ours.
-constexpr off_t kMaxFileSize = 1 << 20;
+constexpr std::size_t kMaxFileSize = 1 << 20;
 
 // Names become file names: everything but letters, digits, "_" and "-" is written as %XX, so
 // no name can climb out of its folder or collide with the list of declared types.
@@ -108,19 +109,9 @@ std::optional<PlistValue> NamedPasteboard::readFile(const std::string& fileName)
   UniqueFd fd(::openat(folder_.get(), fileName.c_str(),
                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};
-  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_size > kMaxFileSize) {
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<size_t>(info.st_size), '\0');
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
-    done += static_cast<size_t>(n);
-  }
-  return PropertyListFile::parse(bytes);
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  const std::optional<std::string> bytes = readWhole(fd.get(), kMaxFileSize);
+  return bytes ? PropertyListFile::parse(*bytes) : std::nullopt;
 }
 
 bool NamedPasteboard::declareTypes(const std::vector<std::string>& types) {

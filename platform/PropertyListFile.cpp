@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/AtomicFile.h"
+#include "platform/DescriptorBytes.h"
 #include "platform/BinaryPlistObjects.h"
 #include "platform/LibplistInputCheck.h"
 #include "platform/PlistHandle.h"
@@ -55,21 +56,10 @@ std::optional<std::string> fileBytes(const std::string& path, Links links) {
   if (!fd.valid()) return std::nullopt;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<size_t>(info.st_size) > kMaxFileBytes ||
       (links == Links::Refuse && info.st_nlink != 1)) {
     return std::nullopt;
   }
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-    if (bytes.size() > kMaxFileBytes) return std::nullopt;
-  }
-  return bytes;
+  return readWhole(fd.get(), kMaxFileBytes);
 }
 
 }  // namespace

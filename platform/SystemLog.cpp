@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WholeWrite.h"
+#include "platform/DescriptorBytes.h"
 
 namespace platform::SystemLog {
 namespace {

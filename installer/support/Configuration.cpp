@@ -6,6 +6,7 @@
 
 #include "installer/support/RegularFileBytes.h"
 #include "platform/AtomicFile.h"
+#include "platform/DescriptorBytes.h"
 #include "platform/PropertyListFile.h"
 #include "platform/UniqueFd.h"
 
@@ -31,7 +32,7 @@ std::optional<std::string> readStoreBytes() {
     if (errno == ENOENT || errno == ELOOP || errno == EMLINK || errno == EINVAL) return std::nullopt;
     return std::string();
   }
-  return readOpenFileBytes(fd.get(), kMaxStoreSize).value_or(std::string());
+  return platform::readWhole(fd.get(), kMaxStoreSize).value_or(std::string());
 }
 
 // The store lies in /tmp, where anyone may plant a link to a file only root may read: it is

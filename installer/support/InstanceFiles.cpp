@@ -15,7 +15,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDatabase.h"
-#include "platform/WholeWrite.h"
+#include "platform/DescriptorBytes.h"
 
 namespace support::InstanceFiles {
 namespace {

@@ -21,6 +21,7 @@
 #include "installer/support/StringUtil.h"
 #include "installer/support/SupportConstants.h"
 #include "installer/support/Utf16.h"
+#include "platform/DescriptorBytes.h"
 #include "platform/PathBeneath.h"
 #include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
@@ -275,7 +276,7 @@ bool InstanceService::mergePluginCustomizationWithRcphome(
   if (files::exists(target)) {
     JavaProperties customization(target);
     std::optional<std::string> bytes;
-    if (source.valid()) bytes = readOpenFileBytes(source.get(), kJavaPropertiesSizeCap);
+    if (source.valid()) bytes = platform::readWhole(source.get(), kJavaPropertiesSizeCap);
     if (bytes) {
       properties_text::parse(*bytes, [&customization](properties_text::Entry& entry) {
         customization.setPropertyForKey(utf16::toUtf8(entry.value), utf16::toUtf8(entry.key));

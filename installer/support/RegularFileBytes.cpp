@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/DescriptorBytes.h"
+
 namespace support {
 
 platform::UniqueFd openRegularFile(const std::string& path) {
@@ -23,24 +25,8 @@ platform::UniqueFd openRegularFile(const std::string& path) {
 
 std::optional<std::string> readRegularFileBytes(const std::string& path, std::size_t maxBytes) {
   platform::UniqueFd fd = openRegularFile(path);
-  struct stat info {};
-  if (!fd.valid() || ::fstat(fd.get(), &info) != 0) return std::nullopt;
-  if (static_cast<unsigned long long>(info.st_size) > maxBytes) return std::nullopt;
-  return readOpenFileBytes(fd.get(), maxBytes);
-}
-
-std::optional<std::string> readOpenFileBytes(int fd, std::size_t maxBytes) {
-  std::string bytes;
-  char buffer[16384];
-  while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-    if (bytes.size() > maxBytes) return std::nullopt;  // grew while being read
-  }
-  return bytes;
+  if (!fd.valid()) return std::nullopt;
+  return platform::readWhole(fd.get(), maxBytes);
 }
 
 }  // namespace support

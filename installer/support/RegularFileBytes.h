@@ -22,8 +22,4 @@ platform::UniqueFd openRegularFile(const std::string& path);
 std::optional<std::string> readRegularFileBytes(const std::string& path,
                                                 std::size_t maxBytes = kRecordFileSizeCap);
 
-// The contents of an open file from its current offset; none when reading fails or the
-// contents exceed maxBytes.
-std::optional<std::string> readOpenFileBytes(int fd, std::size_t maxBytes = kRecordFileSizeCap);
-
 }  // namespace support

@@ -10,7 +10,7 @@
 #include "installer/support/TreeRemoval.h"
 #include "installer/support/WalkDepth.h"
 #include "platform/PathBeneath.h"
-#include "platform/WholeWrite.h"
+#include "platform/DescriptorBytes.h"
 
 namespace support {
 

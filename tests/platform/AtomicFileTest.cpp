@@ -13,6 +13,7 @@
 
 #include "common/FileHelpers.h"
 #include "common/TempDir.h"
+#include "platform/DescriptorBytes.h"
 #include "platform/UniqueFd.h"
 
 namespace {
@@ -189,6 +190,24 @@ TEST(AtomicFileTest, RemoveTakesTheLinkNotItsTarget) {
 
   EXPECT_EQ(Names{"victim"}, folderEntries(dir.str()));
   EXPECT_EQ("must stay", readWholeFile(victim));
+}
+
+// Whole reads stop at the cap and fail on what cannot be read; whole writes report the failure.
+TEST(DescriptorBytesTest, ReadsUpToTheCapAndReportsFailures) {
+  TempDir dir;
+  const std::string path = dir / "three";
+  writeWholeFile(path, "abc");
+  auto readAll = [&](std::size_t cap) {
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return platform::readWhole(fd.get(), cap);
+  };
+  EXPECT_EQ(readAll(3), "abc");
+  EXPECT_EQ(readAll(2), std::nullopt);
+  platform::UniqueFd folder(::open(dir.str().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  EXPECT_EQ(platform::readWhole(folder.get(), 100), std::nullopt);
+  platform::UniqueFd readOnly(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  EXPECT_EQ(platform::writeWhole(readOnly.get(), "x"), std::error_code(EBADF, std::generic_category()));
+  EXPECT_EQ(readWholeFile(path), "abc");
 }
 
 }  // namespace
