@@ -9,23 +9,21 @@
 namespace platform {
 namespace {
 
-// Calls lookup(entry, buffer, size, result) with a growing buffer until it fits.
+// Calls lookup(entry, buffer, size, result) with a buffer that doubles until the entry fits
+// (up to 1 MiB).
 template <typename Lookup>
 std::optional<UserEntry> lookUp(Lookup lookup) {
-  long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 1024);
-  for (;;) {
+  for (std::size_t size = 1024; size <= (1u << 20); size *= 2) {
+    std::vector<char> buffer(size);
     struct passwd entry {};
     struct passwd* result = nullptr;
     const int error = lookup(&entry, buffer.data(), buffer.size(), &result);
-    if (error == ERANGE && buffer.size() < (1u << 20)) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
+    if (error == ERANGE) continue;
     if (error != 0 || result == nullptr) return std::nullopt;
     return UserEntry{entry.pw_name ? entry.pw_name : "", entry.pw_uid, entry.pw_gid,
                      entry.pw_dir ? entry.pw_dir : ""};
   }
+  return std::nullopt;
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 // own /etc: the test re-runs itself in a child process inside a private mount namespace where
 // copies of /etc/passwd and /etc/group that add the user are bind-mounted over the real ones.
 //
-// The user: name "rcptestuser", uid and gid 4242, home "<scratch>/home/rcptestuser" (mode
+// The user: name "rcptestuser", uid and gid 4242, a comment field of 4 KiB, home
+// "<scratch>/home/rcptestuser" (mode
 // 0755, owned by the user, empty), where scratch is a fresh TempDir of the parent (mode 0755
 // so the user can reach the home; removed by the parent when the child has ended).
 //
@@ -77,9 +78,10 @@ struct TestUser {
     ASSERT_FALSE(home.empty());
     const std::string passwd = scratch / "passwd";
     const std::string group = scratch / "group";
+    // A comment field of 4 KiB: every lookup of the user needs more than a first small buffer.
     ASSERT_TRUE(copyWithLine("/etc/passwd", passwd,
-                             std::string(kName) + ":x:4242:4242:rcp test user:" + home +
-                                 ":/bin/sh"));
+                             std::string(kName) + ":x:4242:4242:rcp test user " + std::string(4096, 'x') +
+                                 ":" + home + ":/bin/sh"));
     ASSERT_TRUE(copyWithLine("/etc/group", group, std::string(kName) + ":x:4242:"));
 
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();

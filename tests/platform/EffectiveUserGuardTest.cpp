@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
+
 #include "common/ScopedEnvironment.h"
 #include "common/TestUser.h"
 #include "platform/UserPreferences.h"
@@ -80,6 +83,23 @@ TEST(EffectiveUserGuardTest, SwitchesNothingWithoutAnotherUser) {
     EXPECT_FALSE(guard.switched());
     EXPECT_EQ(0u, ::geteuid());
   }
+}
+
+// Without USER and LOGNAME the session's login user counts (the audit login uid, which root may
+// set once for a process that has none), and without a session the real user.
+TEST(EffectiveUserGuardTest, WithoutUserOrLognameTheSessionsUserCounts) {
+  RCP_WITH_TEST_USER(user);
+  ScopedEnvironment userVariable("USER", std::nullopt);
+  ScopedEnvironment logname("LOGNAME", std::nullopt);
+  std::string loginUid;
+  std::ifstream("/proc/self/loginuid") >> loginUid;
+  if (loginUid == "4294967295") {
+    EXPECT_EQ(platform::loggedInUser().value_or(platform::LoggedInUser{}).name, "root");
+  }
+  std::ofstream session("/proc/self/loginuid");
+  session << user.uid << std::flush;
+  if (!session) GTEST_SKIP() << "this process may not set its login uid";
+  EXPECT_EQ(platform::loggedInUser().value_or(platform::LoggedInUser{}).name, user.name);
 }
 
 }  // namespace
