@@ -197,6 +197,7 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
   const std::string whole = PropertyListFile::toXml(everyType());
   std::string binary;
   std::string nulInKey;  // libplist 2.2 would abort the process on this one
+  std::string longNulKey;
   {
     TempDir dir;
     const std::string path = dir / "fixture.binary";
@@ -209,6 +210,13 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
                                       path})
                      .exitStatus);
     nulInKey = readWholeFile(path);
+    // A long key: the NUL check must reach strings that fill most of the file.
+    ASSERT_EQ(0, runAndCollectOutput({"python3", "-c",
+                                      "import plistlib, sys; open(sys.argv[1], 'wb').write("
+                                      "plistlib.dumps({'\\u00e9\\x00' + 'a' * 200: 'v'}, fmt=plistlib.FMT_BINARY))",
+                                      path})
+                     .exitStatus);
+    longNulKey = readWholeFile(path);
   }
   const std::string inputs[] = {
       "",
@@ -218,6 +226,7 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
       binary.substr(0, binary.size() / 2),
       binary.substr(0, binary.size() - 10),
       nulInKey,
+      longNulKey,
       whole.substr(0, whole.size() / 2),
       whole.substr(0, whole.size() - 9),  // cut right before "</plist>"
       "<plist version=\"1.0\"><dict/></plist> trailing",
@@ -231,8 +240,9 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
   }
 }
 
-// n arrays, each holding the next, in the binary form (4-byte offsets and references).
-std::string nestedArraysInBinary(uint32_t n) {
+// n arrays (or dictionaries under the key "k"), each holding the next, in the binary form
+// (4-byte offsets and references).
+std::string nestedArraysInBinary(uint32_t n, bool dictionaries = false) {
   auto appendBigEndian = [](std::string& out, uint64_t value, int size) {
     for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
   };
@@ -240,12 +250,20 @@ std::string nestedArraysInBinary(uint32_t n) {
   std::vector<uint32_t> offsets;
   for (uint32_t i = 0; i <= n; ++i) {
     offsets.push_back(static_cast<uint32_t>(bytes.size()));
-    if (i < n) {
-      bytes += '\xA1';
+    if (i == n) {
+      bytes += dictionaries ? '\xD0' : '\xA0';
+    } else if (dictionaries) {
+      bytes += '\xD1';
+      appendBigEndian(bytes, n + 1, 4);  // the key, shared by every level
       appendBigEndian(bytes, i + 1, 4);
     } else {
-      bytes += '\xA0';
+      bytes += '\xA1';
+      appendBigEndian(bytes, i + 1, 4);
     }
+  }
+  if (dictionaries) {
+    offsets.push_back(static_cast<uint32_t>(bytes.size()));
+    bytes += "\x51k";
   }
   const uint64_t table = bytes.size();
   for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
@@ -280,6 +298,7 @@ TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
     SCOPED_TRACE(depth);
     EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInXml(depth)));
     EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInBinary(depth)));
+    EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInBinary(depth, true)));
   }
   EXPECT_EQ("", PropertyListFile::toXml(nestedArrays(600)));
 }
