@@ -210,10 +210,10 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
                                       path})
                      .exitStatus);
     nulInKey = readWholeFile(path);
-    // A long key: the NUL check must reach strings that fill most of the file.
+    // A long key that ends in NUL: the check must reach the end of strings that fill most of the file.
     ASSERT_EQ(0, runAndCollectOutput({"python3", "-c",
                                       "import plistlib, sys; open(sys.argv[1], 'wb').write("
-                                      "plistlib.dumps({'\\u00e9\\x00' + 'a' * 200: 'v'}, fmt=plistlib.FMT_BINARY))",
+                                      "plistlib.dumps({'\\u00e9' + 'a' * 200 + '\\x00': 'v'}, fmt=plistlib.FMT_BINARY))",
                                       path})
                      .exitStatus);
     longNulKey = readWholeFile(path);
