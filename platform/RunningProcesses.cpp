@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -30,7 +29,6 @@ std::vector<long> processIds() {
   while (const dirent* entry = ::readdir(proc.get())) {
     if (auto pid = pidOf(entry->d_name)) pids.push_back(*pid);
   }
-  std::sort(pids.begin(), pids.end());
   return pids;
 }
 
@@ -53,7 +51,6 @@ std::optional<std::string> readLink(const std::string& path) {
 
 std::vector<std::string> runningExecutablePaths() {
   std::vector<std::string> paths;
-  paths.reserve(20);
   for (long pid : processIds()) {
     if (auto path = readLink("/proc/" + std::to_string(pid) + "/exe"); path && !path->empty()) {
       paths.push_back(std::move(*path));

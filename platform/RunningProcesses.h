@@ -1,5 +1,5 @@
 #pragma once
-// The executable path of each running process, in /proc order (ascending pid). Processes whose
+// The executable path of each running process, in /proc order (the kernel lists ascending pids). Processes whose
 // executable cannot be read (gone, no permission, kernel threads) are left out. Paths are as
 // the kernel gives them: an executable replaced or removed while it runs ends in " (deleted)".
 #include <string>

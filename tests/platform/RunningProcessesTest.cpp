@@ -22,7 +22,10 @@ bool contains(const std::vector<std::string>& paths, const std::string& path) {
 
 TEST(RunningProcessesTest, ListsTheExecutableOfEachProcess) {
   testing_support::TempDir dir;
-  const std::string sleeper = dir / "Norq Client.app-sleep";
+  // A path longer than a first small buffer for the link's text.
+  const std::string folder = dir / (std::string(200, 'd') + "/" + std::string(200, 'e'));
+  std::filesystem::create_directories(folder);
+  const std::string sleeper = folder + "/Norq Client.app-sleep";
   std::filesystem::copy_file("/bin/sleep", sleeper);
   std::filesystem::permissions(sleeper, std::filesystem::perms::owner_all);
 

@@ -7,6 +7,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "common/TestUser.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/SupportConstants.h"
+#include "platform/NamedPasteboard.h"
 #include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
 #include "platform/UserPreferences.h"
@@ -69,7 +71,40 @@ TEST(ErrorChannelTest, PlantedPasteboardFolderIsNotUsed) {
   InstallUtil::initInternalPasteboard(true);
   EXPECT_FALSE(InstallUtil::getErrorMessage());
   EXPECT_TRUE(std::filesystem::is_empty("/tmp/elsewhere")) << "nothing written through the link";
+  platform::NamedPasteboard planted("rcp.test.pasteboard");
+  EXPECT_FALSE(planted.usable());
+  EXPECT_FALSE(planted.declareTypes({"t"}));
+  EXPECT_FALSE(planted.setPropertyListForType(PlistValue(1), "t"));
+  EXPECT_FALSE(planted.propertyListForType("t"));
+  EXPECT_TRUE(planted.declaredTypes().empty());
   ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0 /tmp/elsewhere"), 0);
+}
+
+// Each declared type is kept in its own file, named with every character other than letters,
+// digits, "_" and "-" written as %XX (the name other processes of the user look for); data goes
+// only under a declared type, and a value XML cannot carry is refused.
+TEST(ErrorChannelTest, PasteboardTypesKeepTheirOwnFiles) {
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0"), 0);
+  platform::NamedPasteboard pasteboard("rcp.test.pasteboard");
+  const std::vector<std::string> types = {"AZaz09_-", "a/b", "..", "%"};
+  ASSERT_TRUE(pasteboard.declareTypes(types));
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    EXPECT_TRUE(pasteboard.setPropertyListForType(PlistValue(static_cast<int>(i)), types[i])) << types[i];
+  }
+  EXPECT_FALSE(pasteboard.setPropertyListForType(PlistValue(1), "undeclared"));
+  EXPECT_FALSE(pasteboard.setPropertyListForType(PlistValue(std::string("nul\0", 4)), "%"));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator("/tmp/rcp-pasteboards-0/pasteboards/rcp%2Etest%2Epasteboard")) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"declared-types.plist", "type-%25.plist", "type-%2E%2E.plist",
+                                             "type-AZaz09_-.plist", "type-a%2Fb.plist"}));
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    EXPECT_EQ(pasteboard.propertyListForType(types[i]), PlistValue(static_cast<int>(i))) << types[i];
+  }
+  ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0"), 0);
 }
 
 // Entries below the folder (links not followed) whose owner is not the user, or that are open to
