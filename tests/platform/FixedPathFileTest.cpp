@@ -49,6 +49,8 @@ TEST(FixedPathFileTest, OpensOwnRegularFiles) {
     writeText(truncated, "third\n");
   }
   EXPECT_EQ("third\n", readWholeFile(log));
+  EXPECT_TRUE(openFixedPathForWriting(log, FixedPathMode::Truncate).valid());
+  EXPECT_EQ("", readWholeFile(log)) << "a run that writes nothing leaves an empty file";
 }
 
 // Whatever was planted at the path is refused in both modes, and nothing it points at changes.

@@ -20,6 +20,9 @@ TEST(UserPreferencesTest, KeepsEachDomainInItsOwnFile) {
   EXPECT_EQ(home / "Library/Preferences/.GlobalPreferences.plist",
             preferences.pathOfDomain(platform::kGlobalPreferencesDomain));
   EXPECT_EQ(std::nullopt, preferences.valueForKey(platform::kGlobalPreferencesDomain, "AppleLocale"));
+  EXPECT_EQ("/Library/Preferences/d.plist", UserPreferences("/").pathOfDomain("d"));
+  EXPECT_EQ("/Library/Preferences/d.plist", UserPreferences("//").pathOfDomain("d"));
+  EXPECT_EQ("/h/Library/Preferences/d.plist", UserPreferences("/h//").pathOfDomain("d"));
 
   // Missing folders are made on the first write, private to the user.
   ASSERT_TRUE(preferences.setValueForKey(platform::kGlobalPreferencesDomain, "AppleLocale",
@@ -57,6 +60,11 @@ TEST(UserPreferencesTest, LeavesFilesThatAreNoDictionaryAlone) {
   testing_support::writeWholeFile(preferences.pathOfDomain("broken"), "{ not closed");
   ASSERT_FALSE(platform::PropertyListFile::write(preferences.pathOfDomain("list"),
                                                  platform::PlistArray{"a"}));
+
+  // A home whose "Library" is a file: nothing can be written.
+  TempDir blocked;
+  testing_support::writeWholeFile(blocked / "Library", "a file");
+  EXPECT_FALSE(UserPreferences(blocked.str()).setValueForKey("d", "key", PlistValue("v")));
 
   for (const char* domain : {"broken", "list"}) {
     SCOPED_TRACE(domain);

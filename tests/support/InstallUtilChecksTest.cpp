@@ -78,6 +78,8 @@ TEST(InstallUtilChecksTest, ReplaceAllSearchesFromTheEnd) {
       {"abc", "", "x", "abc"},
       {"", "a", "x", ""},
       {"ab", "abc", "x", "ab"},
+      {"abc", "abc", "x", "x"},
+      {"abab", "ab", "x", "xx"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source + " / " + c.target);
