@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <libxml/globals.h>
+#include <libxml/parser.h>
 
 #include "common/FileHelpers.h"
 #include "common/ProgramOutput.h"
@@ -404,6 +406,15 @@ TEST_F(InstallManifestTest, RefusesDeepNestingAndGrowingEntities) {
 }
 
 // Files that are no well-formed XML, a missing file and a folder.
+// Handlers the process had before a manifest is read: they count what reaches them.
+int processHandlerCalls = 0;
+void countGenericError(void*, const char*, ...) { ++processHandlerCalls; }
+void countStructuredError(void*, xmlErrorPtr) { ++processHandlerCalls; }
+xmlParserInputPtr countEntityLoad(const char*, const char*, xmlParserCtxtPtr) {
+  ++processHandlerCalls;
+  return nullptr;
+}
+
 TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
   const std::string path = "<domain-object><object-data><install><installfeature id=\"A\"/>"
                            "</install></object-data></domain-object>";
@@ -432,6 +443,13 @@ TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
     paths.push_back(write("bad" + std::to_string(i) + ".xml", notWellFormed[i]));
     EXPECT_FALSE(xmllintAccepts(paths.back())) << notWellFormed[i];
   }
+  // No error or entity reaches the process's own handlers, which are in place again after.
+  const xmlGenericErrorFunc genericBefore = xmlGenericError;
+  const xmlStructuredErrorFunc structuredBefore = xmlStructuredError;
+  const xmlExternalEntityLoader loaderBefore = xmlGetExternalEntityLoader();
+  xmlSetGenericErrorFunc(nullptr, countGenericError);
+  xmlSetStructuredErrorFunc(nullptr, countStructuredError);
+  xmlSetExternalEntityLoader(countEntityLoad);
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     InstallManifest manifest(path);
@@ -443,6 +461,13 @@ TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "saved.xml"));
     EXPECT_TRUE(log.lines().empty());
   }
+  EXPECT_EQ(processHandlerCalls, 0);
+  EXPECT_EQ(xmlGenericError, countGenericError);
+  EXPECT_EQ(xmlStructuredError, countStructuredError);
+  EXPECT_EQ(xmlGetExternalEntityLoader(), countEntityLoad);
+  xmlSetGenericErrorFunc(nullptr, genericBefore);
+  xmlSetStructuredErrorFunc(nullptr, structuredBefore);
+  xmlSetExternalEntityLoader(loaderBefore);
   EXPECT_EQ(readWholeFile(dir_ / "bad0.xml"), notWellFormed[0]);
 }
 
