@@ -19,7 +19,7 @@ class BinaryTreeWalk {
     const plist_type type = plist_get_node_type(node);
     switch (header->type) {
       case Objects::kSingleton:
-        if (type != PLIST_BOOLEAN || (header->low != 0x8 && header->low != 0x9)) break;
+        if (type != PLIST_BOOLEAN) break;  // libplist reads only 0x08 and 0x09 as booleans
         return PlistValue(header->low == 0x9);
       case Objects::kInteger:
         if (type != PLIST_UINT) break;
@@ -57,7 +57,6 @@ class BinaryTreeWalk {
     const auto references = objects_.referencesOf(header);
     if (!references || references->size() != plist_array_get_size(node)) return std::nullopt;
     PlistArray array;
-    array.reserve(references->size());
     for (std::uint32_t i = 0; i < references->size(); ++i) {
       auto item = value(plist_array_get_item(node, i), (*references)[i], depth + 1);
       if (!item) return std::nullopt;
@@ -68,7 +67,8 @@ class BinaryTreeWalk {
 
   std::optional<PlistValue> dictionary(plist_t node, const Objects::Header& header, int depth) const {
     const auto references = objects_.referencesOf(header);
-    if (!references || header.count != plist_dict_get_size(node)) return std::nullopt;
+    // Fewer items in libplist's dictionary (a key it kept once) end the loop below with none.
+    if (!references) return std::nullopt;
     PlistDictionary dictionary;
     plist_dict_iter rawIterator = nullptr;
     plist_dict_new_iter(node, &rawIterator);

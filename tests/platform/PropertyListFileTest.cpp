@@ -43,7 +43,7 @@ PlistData allBytes() {
 // A value with every type, as the Python fixture below writes it.
 PlistValue everyType() {
   return PlistDictionary{
-      {"text", "a<b & \"c\" ]]> \xC3\xA9 \xE2\x82\xAC"},
+      {"text", "a<b & \"c\" ]]> \xC3\xA9 \xE2\x82\xAC \xE0\xA0\x80"},
       {"count", 42},
       {"negative", -7},
       {"ratio", 0.25},
@@ -58,7 +58,7 @@ PlistValue everyType() {
 
 constexpr const char* kPythonEveryType = R"(
 import datetime, plistlib, sys
-value = {'text': 'a<b & "c" ]]> \u00e9 \u20ac', 'count': 42, 'negative': -7, 'ratio': 0.25,
+value = {'text': 'a<b & "c" ]]> \u00e9 \u20ac \u0800', 'count': 42, 'negative': -7, 'ratio': 0.25,
          'yes': True, 'no': False, 'when': datetime.datetime(2026, 12, 7, 19, 52, 48),
          'bytes': b'\x00\x01\xfe\xff', 'list': ['x', 1, [], {}], 'nested': {'k&<': 'v'}}
 form = plistlib.FMT_BINARY if sys.argv[2] == 'binary' else plistlib.FMT_XML
@@ -169,7 +169,7 @@ TEST(PropertyListFileTest, PythonLoadsWhatWeWrite) {
       "\"bytes\": {\"data\": \"0001feff\"}, \"count\": 42, \"list\": [\"x\", 1, [], {}], "
       "\"negative\": -7, \"nested\": {\"k&<\": \"v\"}, \"no\": false, "
       "\"ratio\": {\"real\": \"0.25\"}, \"tenth\": {\"real\": \"0.1\"}, "
-      "\"text\": \"a<b & \\\"c\\\" ]]> \\u00e9 \\u20ac\", "
+      "\"text\": \"a<b & \\\"c\\\" ]]> \\u00e9 \\u20ac \\u0800\", "
       "\"when\": {\"date\": \"2026-12-07T19:52:48\"}, \"yes\": true}\n",
       dumped.output);
 }
