@@ -13,7 +13,6 @@ std::string launcherPath(const std::string& pathToRcphome) {
 
 bool startLauncherAndWait(const std::string& pathToRcphome, const std::vector<std::string>& arguments) {
   std::vector<std::string> argv;
-  argv.reserve(arguments.size() + 1);
   argv.push_back(launcherPath(pathToRcphome));
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   if (platform::runChildAndWait(argv)) return true;

@@ -5,7 +5,7 @@
 
 namespace support {
 
-// Prints the line of a shared refusal; false (nothing printed) for any other status.
-bool printSharedUninstallErrorLine(std::FILE* out, int status);
+// Prints the line of a shared refusal; nothing for any other status.
+void printSharedUninstallErrorLine(std::FILE* out, int status);
 
 }  // namespace support
