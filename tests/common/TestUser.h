@@ -3,7 +3,8 @@
 // own /etc: the test re-runs itself in a child process inside a private mount namespace where
 // copies of /etc/passwd and /etc/group that add the user are bind-mounted over the real ones.
 //
-// The user: name "rcptestuser", uid and gid 4242, a comment field of 4 KiB, home
+// The user: name "rcptestuser", uid and gid 4242, a member of 40 more groups (gid 5000 to
+// 5039), a comment field of 4 KiB, home
 // "<scratch>/home/rcptestuser" (mode
 // 0755, owned by the user, empty), where scratch is a fresh TempDir of the parent (mode 0755
 // so the user can reach the home; removed by the parent when the child has ended).
@@ -51,6 +52,8 @@ struct TestUser {
   static constexpr const char* kName = "rcptestuser";
   static constexpr uid_t kUid = 4242;
   static constexpr gid_t kGid = 4242;
+  static constexpr int kExtraGroups = 40;  // more than a first small list of groups holds
+  static constexpr gid_t kFirstExtraGid = 5000;
 
   std::string name;
   uid_t uid;
@@ -82,7 +85,12 @@ struct TestUser {
     ASSERT_TRUE(copyWithLine("/etc/passwd", passwd,
                              std::string(kName) + ":x:4242:4242:rcp test user " + std::string(4096, 'x') +
                                  ":" + home + ":/bin/sh"));
-    ASSERT_TRUE(copyWithLine("/etc/group", group, std::string(kName) + ":x:4242:"));
+    // Its own group, and 40 more groups that list it as a member ("rcptestgroup<N>", gid 5000+N).
+    std::string groups = std::string(kName) + ":x:4242:";
+    for (int n = 0; n < kExtraGroups; ++n) {
+      groups += "\nrcptestgroup" + std::to_string(n) + ":x:" + std::to_string(kFirstExtraGid + n) + ":" + kName;
+    }
+    ASSERT_TRUE(copyWithLine("/etc/group", group, groups));
 
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::vector<std::string> arguments = {

@@ -333,6 +333,7 @@ TEST(PackageReaderTest, OpensAsThePackagesOwnerAndIsRootAgainAfterwards) {
       {"own", user.uid, user.gid, 0600, true},
       {"roots-readable", 0, 0, 0644, true},
       {"roots-for-the-users-group", 0, user.gid, 0640, true},
+      {"roots-for-its-last-group", 0, testing_support::TestUser::kFirstExtraGid + testing_support::TestUser::kExtraGroups - 1, 0640, true},
       {"roots-for-its-group", 0, 0, 0640, false},
       {"strangers-readable", kStrangerUid, kStrangerGid, 0644, false},
       {"hard-linked", user.uid, user.gid, 0644, false},
