@@ -127,8 +127,8 @@ TEST(AddonToolStartupTest, LogFileReceivesMessagesWhileAttached) {
   const std::string path = "/tmp/rcp_startup.test_install.log";
   std::ofstream(path) << "older run\n";
   {
-    AddonLogFile logFile;
-    logFile = setupLogFile({{"ID", "startup.test"}});  // moved in, as the hotfix's trace file is
+    AddonLogFile logFile = setupLogFile({{"ID", "startup.first"}});
+    logFile = setupLogFile({{"ID", "startup.test"}});  // moved over an attached one
     ASSERT_TRUE(logFile.attached());
     platform::SystemLog::log(platform::kLogInfo, "while attached %s", "%s%n");
   }
@@ -144,6 +144,7 @@ TEST(AddonToolStartupTest, LogFileReceivesMessagesWhileAttached) {
   platform::SystemLog::log(platform::kLogInfo, "after the end");
   EXPECT_THAT(testing_support::logTexts(readWholeFile(path)), ::testing::ElementsAre("while attached %s%n"));
   EXPECT_EQ(readWholeFile("/tmp/rcp_startup.closed_install.log"), "");
+  EXPECT_EQ(readWholeFile("/tmp/rcp_startup.first_install.log"), "");
   for (int i = 0; i < 8; ++i) EXPECT_EQ(readWholeFile("/tmp/rcp_startup.next" + std::to_string(i)), "") << i;
 
   ::unlink(path.c_str());

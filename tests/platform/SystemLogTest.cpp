@@ -36,9 +36,16 @@ UniqueFd openLog(const std::string& path) {
   return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
 }
 
+// The machine's name, as a regular expression.
+std::string hostPattern() {
+  char name[256] = {};
+  ::gethostname(name, sizeof name - 1);
+  return std::regex_replace(std::string(name), std::regex("[.]"), "\\.");
+}
+
 // The prefix every line carries: time, host, program[pid], level.
 std::string linePattern(const std::string& level, const std::string& text) {
-  return "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4} \\S+ "
+  return "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4} " + hostPattern() + " "
          "platform-test\\[" + std::to_string(::getpid()) + "\\] <" + level + ">: " + text;
 }
 
