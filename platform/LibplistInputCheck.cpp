@@ -37,7 +37,7 @@ std::vector<std::uint64_t> childrenOf(const Objects& plist, const Objects::Heade
 std::optional<int> nestingDepth(const Objects& plist) {
   enum class State : uint8_t { Unseen, OnPath, Done };
   std::vector<State> state(plist.objectCount(), State::Unseen);
-  std::vector<int> depth(plist.objectCount(), 0);
+  std::vector<int> depth(plist.objectCount());
   struct Frame {
     uint64_t object;
     std::vector<uint64_t> children;

@@ -294,6 +294,11 @@ TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
   EXPECT_EQ(nestedArrays(256), PropertyListFile::parse(nestedArraysInXml(256)));
   EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInXml(257)));
   EXPECT_EQ(nestedArrays(101), PropertyListFile::parse(nestedArraysInBinary(100)));
+  // The binary form's limit, which libplist's recursion needs: 513 levels, not one more.
+  EXPECT_EQ(nestedArrays(513), PropertyListFile::parse(nestedArraysInBinary(512)));
+  EXPECT_TRUE(PropertyListFile::parse(nestedArraysInBinary(512, true)));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInBinary(513)));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInBinary(513, true)));
   for (int depth : {600, 300000}) {
     SCOPED_TRACE(depth);
     EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInXml(depth)));
