@@ -63,7 +63,7 @@ UniqueFd privateFolderAt(int parentFd, const char* name, const FileOwner& owner)
   UniqueFd fd(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!fd.valid()) return UniqueFd();
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode)) return UniqueFd();
+  if (::fstat(fd.get(), &info) != 0) return UniqueFd();  // a folder: O_DIRECTORY
   const bool rootMade = ::geteuid() == 0 && info.st_uid == 0 && owner.uid != 0;
   if ((created || rootMade) && info.st_uid == ::geteuid() && !handOver(fd.get(), owner)) {
     return UniqueFd();

@@ -389,6 +389,7 @@ TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {
       {xmlOf("<integer>18446744073709551616</integer>"), std::nullopt},
       {xmlOf("<integer>-9223372036854775809</integer>"), std::nullopt},
       {xmlOf("<integer>0123</integer>"), PlistValue(123)},
+      {xmlOf("<integer> 5 </integer>"), PlistValue(5)},
       {xmlOf("<integer>0x1F</integer>"), PlistValue(31)},
       {xmlOf("<integer></integer>"), std::nullopt},
       {xmlOf("<real>-0.0</real>"), PlistValue(-0.0)},

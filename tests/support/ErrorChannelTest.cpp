@@ -151,6 +151,8 @@ TEST(ErrorChannelTest, ARootRunsRecordReachesTheLoggedInUser) {
 
   const std::string fallback = "/tmp/rcp-pasteboards-" + std::to_string(user.uid);
   const std::string runUser = "/run/user/" + std::to_string(user.uid);
+  // An earlier root run left the fallback folder root's own: it is handed to the user.
+  ASSERT_EQ(::mkdir(fallback.c_str(), 0700), 0);
   for (const std::string& folder : {fallback, runUser}) {
     SCOPED_TRACE(folder);
     if (folder == runUser) {
@@ -161,6 +163,9 @@ TEST(ErrorChannelTest, ARootRunsRecordReachesTheLoggedInUser) {
     InstallUtil::sendErrorMessage(failure);
     EXPECT_TRUE(userReadsRecord(user, failure));
     EXPECT_EQ(entriesNotPrivateTo(folder, user.uid), std::vector<std::string>{});
+    struct stat top {};
+    ASSERT_EQ(::stat(folder.c_str(), &top), 0);
+    EXPECT_EQ(top.st_uid, user.uid);
     EXPECT_TRUE(std::filesystem::exists(folder + "/pasteboards/INSTALLATION_INTERNAL_PASTEBOARD"));
     EXPECT_TRUE(std::filesystem::is_empty(inherited)) << "nothing in the inherited runtime folder";
   }
