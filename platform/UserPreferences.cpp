@@ -31,8 +31,7 @@ UserPreferences::UserPreferences(std::string home) : home_(std::move(home)) {}
 
 std::string UserPreferences::pathOfDomain(const std::string& domain) const {
   std::string base = home_;
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  if (base == "/") base.clear();
+  while (!base.empty() && base.back() == '/') base.pop_back();  // "/" gives "", then "/Library"
   return base + "/Library/Preferences/" + domain + ".plist";
 }
 
