@@ -55,7 +55,8 @@ class BinaryTreeWalk {
  private:
   std::optional<PlistValue> array(plist_t node, const Objects::Header& header, int depth) const {
     const auto references = objects_.referencesOf(header);
-    if (!references || references->size() != plist_array_get_size(node)) return std::nullopt;
+    // Fewer items in libplist's array end the loop below with none.
+    if (!references) return std::nullopt;
     PlistArray array;
     for (std::uint32_t i = 0; i < references->size(); ++i) {
       auto item = value(plist_array_get_item(node, i), (*references)[i], depth + 1);

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <sched.h>
 #include <sys/mount.h>
 
@@ -110,6 +112,7 @@ TEST_F(ConfigurationTest, WhatLiesAtThePathDecidesWhetherItIsTheStore) {
     c.plant();
     struct stat before {};
     ASSERT_EQ(::lstat(kConfigurationStorePath, &before), 0);
+    errno = EIO;  // the store must not read an earlier call's errno as its own answer
     Configuration store;
     store.setPropertyForKey(PlistValue("x"), "pathToRcpHome");
     EXPECT_EQ(store.saveConfiguration(), c.saved);
