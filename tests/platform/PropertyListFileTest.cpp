@@ -281,6 +281,32 @@ std::string nestedArraysInXml(int n) {
   return xml + "</plist>";
 }
 
+// Arrays only, object 0 on top: object i holds the objects children[i].
+std::string arraysInBinary(const std::vector<std::vector<uint32_t>>& children) {
+  auto appendBigEndian = [](std::string& out, uint64_t value, int size) {
+    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+  };
+  std::string bytes = "bplist00";
+  std::vector<uint32_t> offsets;
+  for (const auto& refs : children) {
+    offsets.push_back(static_cast<uint32_t>(bytes.size()));
+    if (refs.size() < 15) {
+      bytes += static_cast<char>(0xA0 | refs.size());
+    } else {
+      bytes += "\xAF\x11";
+      appendBigEndian(bytes, refs.size(), 2);
+    }
+    for (uint32_t ref : refs) appendBigEndian(bytes, ref, 4);
+  }
+  const uint64_t table = bytes.size();
+  for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
+  bytes += std::string(6, '\0') + "\x04\x04";
+  appendBigEndian(bytes, offsets.size(), 8);
+  appendBigEndian(bytes, 0, 8);
+  appendBigEndian(bytes, table, 8);
+  return bytes;
+}
+
 PlistValue nestedArrays(int n) {
   PlistValue value = PlistArray{};
   for (int i = 1; i < n; ++i) value = PlistArray{value};
@@ -306,6 +332,21 @@ TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
     EXPECT_EQ(std::nullopt, PropertyListFile::parse(nestedArraysInBinary(depth, true)));
   }
   EXPECT_EQ("", PropertyListFile::toXml(nestedArrays(600)));
+
+  // 200 chains of 500, each ending in the one before, all held by the top array in that order:
+  // the walk never holds more than 501 on its path (the chain below is done), yet libplist
+  // would recurse 100001 levels deep.
+  constexpr uint32_t kChains = 200, kLength = 500;
+  std::vector<std::vector<uint32_t>> children(1 + kChains * kLength);
+  for (uint32_t chain = 0; chain < kChains; ++chain) {
+    const uint32_t first = 1 + chain * kLength;
+    children[0].push_back(first);
+    for (uint32_t i = 0; i + 1 < kLength; ++i) children[first + i] = {first + i + 1};
+    if (chain > 0) children[first + kLength - 1] = {first - kLength};
+  }
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(arraysInBinary(children)));
+  children[0].resize(1);  // the first chain alone: 501 levels
+  EXPECT_TRUE(PropertyListFile::parse(arraysInBinary(children)));
 }
 
 // Values XML cannot hold are refused rather than written as a file no reader accepts.
