@@ -240,12 +240,25 @@ TEST(PropertyListFileTest, MalformedInputsAreNoPropertyList) {
   }
 }
 
+void appendBigEndian(std::string& out, uint64_t value, int size) {
+  for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+}
+
+// The objects' bytes followed by their offset table and the trailer (4-byte offsets and
+// references, object 0 on top).
+std::string withTableAndTrailer(std::string bytes, const std::vector<uint32_t>& offsets) {
+  const uint64_t table = bytes.size();
+  for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
+  bytes += std::string(6, '\0') + "\x04\x04";
+  appendBigEndian(bytes, offsets.size(), 8);
+  appendBigEndian(bytes, 0, 8);
+  appendBigEndian(bytes, table, 8);
+  return bytes;
+}
+
 // n arrays (or dictionaries under the key "k"), each holding the next, in the binary form
 // (4-byte offsets and references).
 std::string nestedArraysInBinary(uint32_t n, bool dictionaries = false) {
-  auto appendBigEndian = [](std::string& out, uint64_t value, int size) {
-    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-  };
   std::string bytes = "bplist00";
   std::vector<uint32_t> offsets;
   for (uint32_t i = 0; i <= n; ++i) {
@@ -265,13 +278,7 @@ std::string nestedArraysInBinary(uint32_t n, bool dictionaries = false) {
     offsets.push_back(static_cast<uint32_t>(bytes.size()));
     bytes += "\x51k";
   }
-  const uint64_t table = bytes.size();
-  for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
-  bytes += std::string(6, '\0') + "\x04\x04";
-  appendBigEndian(bytes, offsets.size(), 8);
-  appendBigEndian(bytes, 0, 8);
-  appendBigEndian(bytes, table, 8);
-  return bytes;
+  return withTableAndTrailer(bytes, offsets);
 }
 
 std::string nestedArraysInXml(int n) {
@@ -283,9 +290,6 @@ std::string nestedArraysInXml(int n) {
 
 // Arrays only, object 0 on top: object i holds the objects children[i].
 std::string arraysInBinary(const std::vector<std::vector<uint32_t>>& children) {
-  auto appendBigEndian = [](std::string& out, uint64_t value, int size) {
-    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-  };
   std::string bytes = "bplist00";
   std::vector<uint32_t> offsets;
   for (const auto& refs : children) {
@@ -298,13 +302,7 @@ std::string arraysInBinary(const std::vector<std::vector<uint32_t>>& children) {
     }
     for (uint32_t ref : refs) appendBigEndian(bytes, ref, 4);
   }
-  const uint64_t table = bytes.size();
-  for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
-  bytes += std::string(6, '\0') + "\x04\x04";
-  appendBigEndian(bytes, offsets.size(), 8);
-  appendBigEndian(bytes, 0, 8);
-  appendBigEndian(bytes, table, 8);
-  return bytes;
+  return withTableAndTrailer(bytes, offsets);
 }
 
 PlistValue nestedArrays(int n) {
