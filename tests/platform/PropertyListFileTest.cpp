@@ -245,13 +245,14 @@ void appendBigEndian(std::string& out, uint64_t value, int size) {
 }
 
 // The objects' bytes followed by their offset table and the trailer (4-byte offsets and
-// references, object 0 on top).
-std::string withTableAndTrailer(std::string bytes, const std::vector<uint32_t>& offsets) {
+// references).
+std::string withTableAndTrailer(std::string bytes, const std::vector<uint32_t>& offsets,
+                                uint64_t top = 0) {
   const uint64_t table = bytes.size();
   for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
   bytes += std::string(6, '\0') + "\x04\x04";
   appendBigEndian(bytes, offsets.size(), 8);
-  appendBigEndian(bytes, 0, 8);
+  appendBigEndian(bytes, top, 8);
   appendBigEndian(bytes, table, 8);
   return bytes;
 }
@@ -404,6 +405,25 @@ std::string binaryOf(const std::string& object) {
   return bytes + trailer;
 }
 
+// A dictionary of one entry, its key and its value given as whole objects; the key first in
+// the file when keyFirst, the dictionary (on top) first otherwise.
+std::string oneEntryDictionary(const std::string& key, const std::string& value, bool keyFirst = false) {
+  const uint32_t dictionary = keyFirst ? 1 : 0, keyObject = keyFirst ? 0 : 1;
+  std::string objects[3];
+  objects[dictionary] = "\xD1";
+  appendBigEndian(objects[dictionary], keyObject, 4);
+  appendBigEndian(objects[dictionary], 2, 4);
+  objects[keyObject] = key;
+  objects[2] = value;
+  std::string bytes = "bplist00";
+  std::vector<uint32_t> offsets;
+  for (const std::string& object : objects) {
+    offsets.push_back(static_cast<uint32_t>(bytes.size()));
+    bytes += object;
+  }
+  return withTableAndTrailer(bytes, offsets, dictionary);
+}
+
 std::string bigEndianDouble(double value) {
   std::string bytes;
   const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -459,6 +479,10 @@ TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {
       {binaryOf("\x23" + bigEndianDouble(-0.0)), PlistValue(-0.0)},
       {binaryOf("\x21\x3C\x00"), std::nullopt},  // a 2-byte real
       {binaryOf("\x81\x00\x05"), std::nullopt},  // a keyed-archive UID
+      {oneEntryDictionary("\x51k", "\x51v", true), PlistValue(PlistDictionary{{"k", "v"}})},
+      {oneEntryDictionary(std::string("\x62\0k\0\0", 5), "\x51v", true), std::nullopt},  // NUL in a key
+      {oneEntryDictionary("\x61\xD8\x00", "\x51v"), std::nullopt},  // a lone surrogate as a key
+      {oneEntryDictionary("\x51k", "\x14" + std::string(15, '\xFF') + "\xFE"), std::nullopt},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.input);
