@@ -7,11 +7,9 @@
 
 namespace addon {
 
-int runPostinstall(const AddonCommandLine& commandLine) {
-  // The bundle override (position 6) is the checker's alone.
-  AddonCommandLine positions = commandLine;
-  positions.targetBundle.reset();
-
+// The bundle override (position 6) is the checker's alone: the rcp home is found from the
+// package's configuration and the destination.
+int runPostinstall(const AddonCommandLine& positions) {
   AddonConfiguration configuration = readAddonConfiguration(positions.packagePath);
   AddonLogFile logFile = setupLogFile(configuration);
   platform::SystemLog::log(kLevelInfo, "Get install package's location: %s",

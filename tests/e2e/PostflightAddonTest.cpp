@@ -114,10 +114,18 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
                      .build()
                      .package;
   ::setenv("USER", "root", 1);
+  // An earlier installation's error, still on the installer pasteboard.
+  const std::string board = "/tmp/rcp-pasteboards-0/pasteboards/INSTALLATION_INTERNAL_PASTEBOARD";
+  PrivateNamespace ns = freshNamespace();
+  ns.privateFolder("/run/user").makeFolder(board).plantFile(board + "/type-ERROR_MESSAGE.plist", "stale");
 
-  NamespaceRun result = install(pkg);
+  NamespaceRun result = ns.run({{"/bin/chmod", "-R", "go=", "/tmp/rcp-pasteboards-0"},
+                                {kProgram, pkg.string(), destination().string(), "", "", ""}})[1];
 
   ASSERT_EQ(result.status, 0) << result.standardError;
+  EXPECT_EQ(plist(result.snapshotOf(board + "/type-ERROR_MESSAGE.plist")),
+            PlistValue(PlistDictionary{{"ERROR_CODE", PlistValue(0)}, {"ERROR_DETAILS", PlistValue(PlistArray{})}}))
+      << "the error channel starts empty for the launcher";
   EXPECT_TRUE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin / "plugin.xml"));
   EXPECT_EQ(plist(target.rcpHome / "addonInfo.plist"),
             registryWith({record("a.b", "uninstall.a.b.xml", "1.0")}));
