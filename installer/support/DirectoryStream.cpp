@@ -30,7 +30,7 @@ const dirent64* DirectoryStream::next() {
 }
 
 bool DirectoryStream::refill() {
-  if (!directory_.valid() || failed_) return false;
+  if (failed_) return false;  // also a stream whose descriptor did not open
   ssize_t count;
   do {
     count = ::getdents64(directory_.get(), buffer_.get(), kBufferSize);

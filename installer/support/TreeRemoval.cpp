@@ -16,8 +16,7 @@ bool removeEntry(int folderFd, const char* name, std::size_t depth, std::size_t 
   if (errno != EISDIR) return false;
   if (depth >= maxDepth) return false;
   platform::UniqueFd child(::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  DirectoryStream entries(std::move(child));
-  if (!entries.valid()) return false;
+  DirectoryStream entries(std::move(child));  // one that did not open lists nothing
   while (const dirent64* entry = entries.next()) {
     removeEntry(entries.fd(), entry->d_name, depth + 1, maxDepth);
   }

@@ -26,9 +26,12 @@
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "common/WithoutSyscalls.h"
+#include "installer/support/DirectoryStream.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceFiles.h"
 #include "installer/support/PackageReader.h"
+#include "installer/support/TreeRemoval.h"
+#include "installer/support/WalkDepth.h"
 
 namespace {
 
@@ -66,6 +69,89 @@ void makeFolders(const std::string& path) {
   std::error_code error;
   fs::create_directories(path, error);
   ASSERT_FALSE(error) << path;
+}
+
+// Sets the soft descriptor limit for one test and restores it.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t soft) {
+    EXPECT_EQ(::getrlimit(RLIMIT_NOFILE, &saved_), 0);
+    rlimit low = saved_;
+    low.rlim_cur = soft;
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0) << soft;
+  }
+  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+
+ private:
+  rlimit saved_{};
+};
+
+platform::UniqueFd openFolder(const std::string& path, int flags = O_RDONLY) {
+  return platform::UniqueFd(::open(path.c_str(), flags | O_DIRECTORY | O_CLOEXEC));
+}
+
+// 64 descriptors stay with the caller; the rest bound the depth, between 8 and 512 levels.
+TEST(WalkDepthTest, FollowsTheDescriptorLimitBetweenItsBounds) {
+  const struct {
+    rlim_t limit;
+    std::size_t perLevel, depth;
+  } rows[] = {{100, 1, 36}, {100, 2, 18}, {73, 1, 9}, {72, 1, 8}, {60, 1, 8}, {10, 2, 8},
+              {575, 1, 511}, {576, 1, 512}, {577, 1, 512}, {1024, 2, 480}};
+  for (const auto& row : rows) {
+    DescriptorLimit limit(row.limit);
+    EXPECT_EQ(support::maxWalkDepth(row.perLevel), row.depth) << row.limit << " / " << row.perLevel;
+  }
+}
+
+// Every entry once and "." and ".." never, across several fillings of the stream's buffer; then
+// no entry for good. A read that failed stays failed.
+TEST(DirectoryStreamTest, ListsEveryEntryOnceAndThenNothing) {
+  testing_support::TempDir dir;
+  std::vector<std::string> expected = {".a", "..a", "...", "a."};
+  for (int i = 0; i < 400; ++i) expected.push_back(std::string(40, 'n') + std::to_string(i));
+  for (const std::string& name : expected) writeFile(dir / name, "");
+  std::sort(expected.begin(), expected.end());
+  support::DirectoryStream stream(openFolder(dir.str()));
+  std::vector<std::string> names;
+  while (const dirent64* entry = stream.next()) names.push_back(entry->d_name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(stream.next(), nullptr);
+  EXPECT_FALSE(stream.failed());
+
+  support::DirectoryStream unreadable(openFolder(dir.str(), O_PATH));
+  EXPECT_TRUE(unreadable.valid());
+  EXPECT_EQ(unreadable.next(), nullptr);
+  EXPECT_TRUE(unreadable.failed());
+  EXPECT_EQ(unreadable.next(), nullptr);
+  support::DirectoryStream none{platform::UniqueFd()};
+  EXPECT_FALSE(none.valid());
+  EXPECT_EQ(none.next(), nullptr);
+  EXPECT_TRUE(none.failed());
+}
+
+// A file, a link (not what it names) and a whole tree go; a missing entry is reported. With 72
+// descriptors the walk goes 8 folders deep: a chain of 8 goes, one of 9 stays.
+TEST(TreeRemovalTest, RemovesWholeTreesWithinTheWalkDepthAndNeverThroughALink) {
+  testing_support::TempDir dir;
+  makeFolders(dir / "t/tree/a/b");
+  makeFolders(dir / "outside");
+  for (const char* file : {"t/file", "t/tree/f", "t/tree/a/b/f", "outside/kept"}) writeFile(dir / file, "");
+  ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/link").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/tree/a/link").c_str()), 0);
+  makeFolders(dir / "t/eight/d/d/d/d/d/d/d");
+  makeFolders(dir / "t/nine/d/d/d/d/d/d/d/d");
+  platform::UniqueFd folder = openFolder(dir / "t");
+  for (const char* name : {"file", "link", "tree"}) EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), name)) << name;
+  EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "missing"));
+  {
+    DescriptorLimit limit(72);
+    EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), "eight"));
+    EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "nine"));
+  }
+  EXPECT_EQ(namesIn(dir / "t"), std::vector<std::string>{"nine"});
+  EXPECT_TRUE(exists(dir / "t/nine/d/d/d/d/d/d/d/d"));
+  EXPECT_EQ(namesIn(dir / "outside"), std::vector<std::string>{"kept"});
 }
 
 // Sets USER for one test and restores it.
@@ -577,16 +663,12 @@ TEST_F(ChangeAttributesTest, DeepTreeStopsAtTheDescriptorBudget) {
   for (int level = 0; level < 80; ++level) deepest += "/d";
   makeFolders(deepest);
   writeFile(deepest + "/file", "x");
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-  rlimit low = saved;
-  low.rlim_cur = 100;
-  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-
-  bool repaired = changeAttributesForDirectory(dir / "tree");
-  copyFolderFromTo(dir / "tree", dir / "copy");
-
-  ::setrlimit(RLIMIT_NOFILE, &saved);
+  bool repaired = false;
+  {
+    DescriptorLimit limit(100);
+    repaired = changeAttributesForDirectory(dir / "tree");
+    copyFolderFromTo(dir / "tree", dir / "copy");
+  }
   EXPECT_FALSE(repaired);
   expectStandard(dir / "tree/d/d/d");
   EXPECT_NE(lstatOf(deepest + "/file").st_uid, ownerUid_);
