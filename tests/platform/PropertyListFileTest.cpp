@@ -479,6 +479,7 @@ TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {
       {binaryOf("\x23" + bigEndianDouble(-0.0)), PlistValue(-0.0)},
       {binaryOf("\x21\x3C\x00"), std::nullopt},  // a 2-byte real
       {binaryOf("\x81\x00\x05"), std::nullopt},  // a keyed-archive UID
+      {arraysInBinary({{1}}), std::nullopt},  // a reference one past the last object
       {oneEntryDictionary("\x51k", "\x51v", true), PlistValue(PlistDictionary{{"k", "v"}})},
       {oneEntryDictionary(std::string("\x62\0k\0\0", 5), "\x51v", true), std::nullopt},  // NUL in a key
       {oneEntryDictionary("\x61\xD8\x00", "\x51v"), std::nullopt},  // a lone surrogate as a key
