@@ -356,6 +356,18 @@ TEST_F(InstallManifestTest, KeepsWhatTheParserRead) {
   EXPECT_NE(saved.find("\n  <domain-object>\n    <object-data>\n"), std::string::npos) << saved;
 }
 
+// The saver hands over what it holds when its buffer fills, so for some lengths nothing is left
+// for its last flush: every length around that buffer's size saves the document as it was.
+TEST(ManifestDocumentTest, SavesDocumentsOfEveryLengthAroundTheSaversBuffer) {
+  for (std::size_t length = 3950; length < 4050; ++length) {
+    const std::string bytes =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>" + std::string(length, 'x') + "</a>\n";
+    const auto document = support::manifest_document::parse(bytes);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(support::manifest_document::serialize(*document), bytes) << length;
+  }
+}
+
 // Nesting up to the limit loads and saves; deeper nesting loads nothing, in bounded time and
 // memory. So do entity references that would make the attribute values grow beyond the file.
 TEST_F(InstallManifestTest, RefusesDeepNestingAndGrowingEntities) {
