@@ -195,6 +195,8 @@ TEST_F(PostflightAddonTest, AStaleResultFileNeverCountsAsThisRunsResult) {
 
   EXPECT_EQ(install(pkg).status, 190);
   EXPECT_FALSE(fs::exists(target.rcpHome.parent_path() / ".provisioning_rc"));
+  EXPECT_EQ(bytesOf(target.rcpHome.parent_path() / rcpsim::kResultSightingsName), "0\n0\n")
+      << "neither run starts with a result file there";
 }
 
 TEST_F(PostflightAddonTest, NothingIsStagedWithoutAPackageOrAnRcpHome) {
