@@ -5,7 +5,8 @@
 #
 #   tools/throwaway-root.sh [--copy-out FOLDER] COMMAND...
 #
-# A private mount namespace gets an overlay of "/" whose writable layer is a tmpfs, a fresh
+# A private mount namespace gets an overlay of "/" whose writable layer is a tmpfs of 4 GiB (a
+# fault that copies a tree into itself fills that, not the machine's memory or disk), a fresh
 # /proc and a /dev of its own with the usual character devices; the command then runs in a
 # nested namespace whose root is that overlay (pivot_root, the old root detached), so nothing
 # outside it is reachable. All it wrote is gone when it ends, except FOLDER (an absolute path),
@@ -26,7 +27,7 @@ if [ -z "${THROWAWAY_ROOT_BOX:-}" ]; then
 fi
 
 box=$THROWAWAY_ROOT_BOX
-mount -t tmpfs -o size=16g tmpfs "$box"
+mount -t tmpfs -o size=4g tmpfs "$box"
 mkdir "$box/upper" "$box/work" "$box/root"
 mount -t overlay overlay -o "lowerdir=/,upperdir=$box/upper,workdir=$box/work" "$box/root"
 mount -t proc proc "$box/root/proc"
