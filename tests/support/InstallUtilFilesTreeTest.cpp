@@ -130,8 +130,9 @@ TEST(DirectoryStreamTest, ListsEveryEntryOnceAndThenNothing) {
   EXPECT_TRUE(none.failed());
 }
 
-// A file, a link (not what it names) and a whole tree go; a missing entry is reported. With 72
-// descriptors the walk goes 8 folders deep: a chain of 8 goes, one of 9 stays.
+// A file, a link (not what it names) and a whole tree go; a missing entry is reported. With 84
+// descriptors the walk goes 20 folders deep (one descriptor a level): a chain of 20 goes, one
+// of 21 stays.
 TEST(TreeRemovalTest, RemovesWholeTreesWithinTheWalkDepthAndNeverThroughALink) {
   testing_support::TempDir dir;
   makeFolders(dir / "t/tree/a/b");
@@ -139,18 +140,20 @@ TEST(TreeRemovalTest, RemovesWholeTreesWithinTheWalkDepthAndNeverThroughALink) {
   for (const char* file : {"t/file", "t/tree/f", "t/tree/a/b/f", "outside/kept"}) writeFile(dir / file, "");
   ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/link").c_str()), 0);
   ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/tree/a/link").c_str()), 0);
-  makeFolders(dir / "t/eight/d/d/d/d/d/d/d");
-  makeFolders(dir / "t/nine/d/d/d/d/d/d/d/d");
+  std::string chain;
+  for (int level = 1; level < 20; ++level) chain += "/d";
+  makeFolders(dir / "t/twenty" + chain);
+  makeFolders(dir / "t/twentyone" + chain + "/d");
   platform::UniqueFd folder = openFolder(dir / "t");
   for (const char* name : {"file", "link", "tree"}) EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), name)) << name;
   EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "missing"));
   {
-    DescriptorLimit limit(72);
-    EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), "eight"));
-    EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "nine"));
+    DescriptorLimit limit(84);
+    EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), "twenty"));
+    EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "twentyone"));
   }
-  EXPECT_EQ(namesIn(dir / "t"), std::vector<std::string>{"nine"});
-  EXPECT_TRUE(exists(dir / "t/nine/d/d/d/d/d/d/d/d"));
+  EXPECT_EQ(namesIn(dir / "t"), std::vector<std::string>{"twentyone"});
+  EXPECT_TRUE(exists(dir / "t/twentyone" + chain + "/d"));
   EXPECT_EQ(namesIn(dir / "outside"), std::vector<std::string>{"kept"});
 }
 
