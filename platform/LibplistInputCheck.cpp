@@ -33,7 +33,7 @@ std::vector<std::uint64_t> childrenOf(const Objects& plist, const Objects::Heade
 
 // Longest chain of containers from the top object, walked without recursion; each object is
 // measured once, so shared objects cost nothing extra. None for a container that (through
-// others) holds itself.
+// others) holds itself, and once the path alone is deeper than the limit.
 std::optional<int> nestingDepth(const Objects& plist) {
   enum class State : uint8_t { Unseen, OnPath, Done };
   std::vector<State> state(plist.objectCount(), State::Unseen);
@@ -69,7 +69,7 @@ std::optional<int> nestingDepth(const Objects& plist) {
     if (child >= plist.objectCount()) continue;
     if (state[child] == State::OnPath) return std::nullopt;
     if (state[child] == State::Unseen) {
-      if (path.size() > static_cast<size_t>(kMaxPlistNesting)) return kMaxPlistNesting + 1;
+      if (path.size() > static_cast<size_t>(kMaxPlistNesting)) return std::nullopt;
       enter(child);
     }
   }
