@@ -54,15 +54,15 @@ std::optional<int> nestingDepth(const Objects& plist) {
   while (!path.empty()) {
     Frame& frame = path.back();
     if (frame.next == frame.children.size()) {
-      const auto header = plist.headerOf(frame.object);
-      const bool container = header && !frame.children.empty();
+      const Frame done = std::move(frame);
+      path.pop_back();
       int deepest = 0;
-      for (uint64_t child : frame.children) {
+      for (uint64_t child : done.children) {
         if (child < plist.objectCount()) deepest = std::max(deepest, depth[child]);
       }
-      depth[frame.object] = deepest + (container ? 1 : 0);
-      state[frame.object] = State::Done;
-      path.pop_back();
+      // A container is one level above its deepest child; an empty one counts none, as a scalar.
+      depth[done.object] = done.children.empty() ? 0 : deepest + 1;
+      state[done.object] = State::Done;
       continue;
     }
     const uint64_t child = frame.children[frame.next++];
