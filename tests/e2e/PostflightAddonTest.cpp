@@ -67,8 +67,12 @@ class PostflightAddonTest : public testing_support::EndToEndTest {
     return freshNamespace().run({words})[0];
   }
 
+  std::vector<std::string> installWords(const fs::path& pkg, const std::string& frameworkFolder = "") const {
+    return {kProgram, pkg.string(), destination().string(), "", "", frameworkFolder};
+  }
+
   NamespaceRun install(const fs::path& pkg, const std::string& frameworkFolder = "") {
-    return run({kProgram, pkg.string(), destination().string(), "", "", frameworkFolder});
+    return run(installWords(pkg, frameworkFolder));
   }
 
   static std::vector<std::string> logOf(const NamespaceRun& run) {
@@ -120,7 +124,7 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
   ns.privateFolder("/run/user").makeFolder(board).plantFile(board + "/type-ERROR_MESSAGE.plist", "stale");
 
   NamespaceRun result = ns.run({{"/bin/chmod", "-R", "go=", "/tmp/rcp-pasteboards-0"},
-                                {kProgram, pkg.string(), destination().string(), "", "", ""}})[1];
+                                installWords(pkg)})[1];
 
   ASSERT_EQ(result.status, 0) << result.standardError;
   EXPECT_EQ(plist(result.snapshotOf(board + "/type-ERROR_MESSAGE.plist")),

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 #include <optional>
 
 #include "common/FileHelpers.h"
+#include "common/SoftLimit.h"
 #include "common/TempDir.h"
 #include "platform/DescriptorBytes.h"
 #include "platform/UniqueFd.h"
@@ -162,15 +162,11 @@ TEST(AtomicFileTest, AFailedWriteKeepsTheOldFileWhole) {
   const std::string target = dir / "record.plist";
   writeWholeFile(target, "old contents");
 
-  struct rlimit saved {};
-  ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &saved));
-  auto* savedHandler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &small));
-  const std::error_code error = replaceFileAtomically(target, std::string(100000, 'n'));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, savedHandler);
+  std::error_code error;
+  {
+    testing_support::SoftLimit fileSize(RLIMIT_FSIZE, 4096);
+    error = replaceFileAtomically(target, std::string(100000, 'n'));
+  }
 
   EXPECT_EQ(std::errc::file_too_large, error);
   EXPECT_EQ("old contents", readWholeFile(target));

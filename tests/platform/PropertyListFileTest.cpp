@@ -244,12 +244,17 @@ void appendBigEndian(std::string& out, uint64_t value, int size) {
   for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
 }
 
-// The objects' bytes followed by their offset table and the trailer (4-byte offsets and
-// references).
-std::string withTableAndTrailer(std::string bytes, const std::vector<uint32_t>& offsets,
-                                uint64_t top = 0) {
+// The objects in the binary form, in this order, followed by their offset table and the trailer
+// (4-byte offsets and references).
+std::string binaryOfObjects(const std::vector<std::string>& objects, uint64_t top = 0) {
+  std::string bytes = "bplist00";
+  std::vector<uint64_t> offsets;
+  for (const std::string& object : objects) {
+    offsets.push_back(bytes.size());
+    bytes += object;
+  }
   const uint64_t table = bytes.size();
-  for (uint32_t offset : offsets) appendBigEndian(bytes, offset, 4);
+  for (uint64_t offset : offsets) appendBigEndian(bytes, offset, 4);
   bytes += std::string(6, '\0') + "\x04\x04";
   appendBigEndian(bytes, offsets.size(), 8);
   appendBigEndian(bytes, top, 8);
@@ -257,29 +262,22 @@ std::string withTableAndTrailer(std::string bytes, const std::vector<uint32_t>& 
   return bytes;
 }
 
-// n arrays (or dictionaries under the key "k"), each holding the next, in the binary form
-// (4-byte offsets and references).
+// An array or dictionary: its marker (with its size), then 4-byte references.
+std::string containerOf(std::string object, const std::vector<uint32_t>& references) {
+  for (uint32_t reference : references) appendBigEndian(object, reference, 4);
+  return object;
+}
+
+// n arrays (or dictionaries under the key "k"), each holding the next, in the binary form.
 std::string nestedArraysInBinary(uint32_t n, bool dictionaries = false) {
-  std::string bytes = "bplist00";
-  std::vector<uint32_t> offsets;
-  for (uint32_t i = 0; i <= n; ++i) {
-    offsets.push_back(static_cast<uint32_t>(bytes.size()));
-    if (i == n) {
-      bytes += dictionaries ? '\xD0' : '\xA0';
-    } else if (dictionaries) {
-      bytes += '\xD1';
-      appendBigEndian(bytes, n + 1, 4);  // the key, shared by every level
-      appendBigEndian(bytes, i + 1, 4);
-    } else {
-      bytes += '\xA1';
-      appendBigEndian(bytes, i + 1, 4);
-    }
+  std::vector<std::string> objects;
+  for (uint32_t i = 0; i < n; ++i) {
+    objects.push_back(dictionaries ? containerOf("\xD1", {n + 1, i + 1})  // the key, shared by every level
+                                   : containerOf("\xA1", {i + 1}));
   }
-  if (dictionaries) {
-    offsets.push_back(static_cast<uint32_t>(bytes.size()));
-    bytes += "\x51k";
-  }
-  return withTableAndTrailer(bytes, offsets);
+  objects.push_back(dictionaries ? "\xD0" : "\xA0");
+  if (dictionaries) objects.push_back("\x51k");
+  return binaryOfObjects(objects);
 }
 
 std::string nestedArraysInXml(int n) {
@@ -291,19 +289,16 @@ std::string nestedArraysInXml(int n) {
 
 // Arrays only, object 0 on top: object i holds the objects children[i].
 std::string arraysInBinary(const std::vector<std::vector<uint32_t>>& children) {
-  std::string bytes = "bplist00";
-  std::vector<uint32_t> offsets;
+  std::vector<std::string> objects;
   for (const auto& refs : children) {
-    offsets.push_back(static_cast<uint32_t>(bytes.size()));
-    if (refs.size() < 15) {
-      bytes += static_cast<char>(0xA0 | refs.size());
-    } else {
-      bytes += "\xAF\x11";
-      appendBigEndian(bytes, refs.size(), 2);
+    std::string marker(1, static_cast<char>(0xA0 | std::min<std::size_t>(refs.size(), 15)));
+    if (refs.size() >= 15) {
+      marker += '\x11';
+      appendBigEndian(marker, refs.size(), 2);
     }
-    for (uint32_t ref : refs) appendBigEndian(bytes, ref, 4);
+    objects.push_back(containerOf(marker, refs));
   }
-  return withTableAndTrailer(bytes, offsets);
+  return binaryOfObjects(objects);
 }
 
 PlistValue nestedArrays(int n) {
@@ -408,20 +403,8 @@ std::string binaryOf(const std::string& object) {
 // A dictionary of one entry, its key and its value given as whole objects; the key first in
 // the file when keyFirst, the dictionary (on top) first otherwise.
 std::string oneEntryDictionary(const std::string& key, const std::string& value, bool keyFirst = false) {
-  const uint32_t dictionary = keyFirst ? 1 : 0, keyObject = keyFirst ? 0 : 1;
-  std::string objects[3];
-  objects[dictionary] = "\xD1";
-  appendBigEndian(objects[dictionary], keyObject, 4);
-  appendBigEndian(objects[dictionary], 2, 4);
-  objects[keyObject] = key;
-  objects[2] = value;
-  std::string bytes = "bplist00";
-  std::vector<uint32_t> offsets;
-  for (const std::string& object : objects) {
-    offsets.push_back(static_cast<uint32_t>(bytes.size()));
-    bytes += object;
-  }
-  return withTableAndTrailer(bytes, offsets, dictionary);
+  if (keyFirst) return binaryOfObjects({key, containerOf("\xD1", {0, 2}), value}, 1);
+  return binaryOfObjects({containerOf("\xD1", {1, 2}), key, value});
 }
 
 std::string bigEndianDouble(double value) {

@@ -11,18 +11,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/FileAccessOverride.h"
 #include "common/FileHelpers.h"
+#include "common/ScopedEnvironment.h"
+#include "common/SoftLimit.h"
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "common/WithoutSyscalls.h"
@@ -36,6 +36,8 @@
 namespace {
 
 using testing_support::readWholeFile;
+using testing_support::ScopedEnvironment;
+using testing_support::SoftLimit;
 
 using support::InstallUtil::changeAttributesForDirectory;
 using support::InstallUtil::copyFolderFromTo;
@@ -71,21 +73,6 @@ void makeFolders(const std::string& path) {
   ASSERT_FALSE(error) << path;
 }
 
-// Sets the soft descriptor limit for one test and restores it.
-class DescriptorLimit {
- public:
-  explicit DescriptorLimit(rlim_t soft) {
-    EXPECT_EQ(::getrlimit(RLIMIT_NOFILE, &saved_), 0);
-    rlimit low = saved_;
-    low.rlim_cur = soft;
-    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0) << soft;
-  }
-  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
-
 platform::UniqueFd openFolder(const std::string& path, int flags = O_RDONLY) {
   return platform::UniqueFd(::open(path.c_str(), flags | O_DIRECTORY | O_CLOEXEC));
 }
@@ -98,7 +85,7 @@ TEST(WalkDepthTest, FollowsTheDescriptorLimitBetweenItsBounds) {
   } rows[] = {{100, 1, 36}, {100, 2, 18}, {73, 1, 9}, {72, 1, 8}, {60, 1, 8}, {10, 2, 8},
               {575, 1, 511}, {576, 1, 512}, {577, 1, 512}, {1024, 2, 480}};
   for (const auto& row : rows) {
-    DescriptorLimit limit(row.limit);
+    SoftLimit descriptors(RLIMIT_NOFILE, row.limit);
     EXPECT_EQ(support::maxWalkDepth(row.perLevel), row.depth) << row.limit << " / " << row.perLevel;
   }
 }
@@ -148,7 +135,7 @@ TEST(TreeRemovalTest, RemovesWholeTreesWithinTheWalkDepthAndNeverThroughALink) {
   for (const char* name : {"file", "link", "tree"}) EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), name)) << name;
   EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "missing"));
   {
-    DescriptorLimit limit(84);
+    SoftLimit descriptors(RLIMIT_NOFILE, 84);
     EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), "twenty"));
     EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "twentyone"));
   }
@@ -156,22 +143,6 @@ TEST(TreeRemovalTest, RemovesWholeTreesWithinTheWalkDepthAndNeverThroughALink) {
   EXPECT_TRUE(exists(dir / "t/twentyone" + chain + "/d"));
   EXPECT_EQ(namesIn(dir / "outside"), std::vector<std::string>{"kept"});
 }
-
-// Sets USER for one test and restores it.
-class UserVariableGuard {
- public:
-  explicit UserVariableGuard(const char* user) {
-    if (const char* old = std::getenv("USER")) saved_ = old;
-    ::setenv("USER", user, 1);
-  }
-  ~UserVariableGuard() {
-    if (saved_) ::setenv("USER", saved_->c_str(), 1);
-    else ::unsetenv("USER");
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
 
 TEST(InstancePathTextTest, ComponentsAreJoinedAndSplitAtOneSlash) {
   using namespace support::InstanceFiles;
@@ -262,16 +233,11 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
   writeFile(dir / "u/.uninstall.a.b.xml.copy-00000000ffff", "left by a killed run");
 
   // Writes beyond 64 KiB fail: the big file's copy breaks off midway.
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit low = saved;
-  low.rlim_cur = 64 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
-  copyFolderFromTo(dir / "s", dir / "t");
-  copyFolderFromTo(dir / "s", dir / "new");
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    SoftLimit fileSize(RLIMIT_FSIZE, 64 * 1024);
+    copyFolderFromTo(dir / "s", dir / "t");
+    copyFolderFromTo(dir / "s", dir / "new");
+  }
 
   for (const char* folder : {"t", "new"}) {
     SCOPED_TRACE(folder);
@@ -524,7 +490,7 @@ class ChangeAttributesTest : public ::testing::Test {
 
 TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
   testing_support::TempDir dir;
-  UserVariableGuard user(kOwner);
+  ScopedEnvironment user("USER", kOwner);
   std::string root = dir / "tree";
   makeFolders(root + "/a/b");
   makeFolders(dir / "outside");
@@ -574,7 +540,7 @@ TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
 
 TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
   testing_support::TempDir dir;
-  UserVariableGuard user(kOwner);
+  ScopedEnvironment user("USER", kOwner);
   makeFolders(dir / "tree/sub");
   writeFile(dir / "victim", "root's");
   makeStranger(dir / "victim", 0600);
@@ -598,7 +564,7 @@ TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
 
 TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   testing_support::TempDir dir;
-  UserVariableGuard user(kOwner);
+  ScopedEnvironment user("USER", kOwner);
   makeFolders(dir / "empty");
   makeFolders(dir / "real");
   writeFile(dir / "real/file", "x");
@@ -611,7 +577,7 @@ TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   EXPECT_FALSE(changeAttributesForDirectory(dir / "linkToReal"));  // the link is not walked
   expectStranger(dir / "real/file", 0600);
 
-  UserVariableGuard unknown("no-such-user-here");
+  ScopedEnvironment unknown("USER", "no-such-user-here");
   EXPECT_FALSE(changeAttributesForDirectory(dir / "real"));
   struct stat status = lstatOf(dir / "real/file");
   EXPECT_EQ(status.st_uid, kStrangerUid);  // no owner to give; group and mode still repaired
@@ -619,7 +585,7 @@ TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   EXPECT_EQ(status.st_mode & 07777, 0775u);
 
   // A folder that cannot be opened (root without its right to read any file) stays undone.
-  UserVariableGuard known(kOwner);
+  ScopedEnvironment known("USER", kOwner);
   makeFolders(dir / "closed/inner");
   writeFile(dir / "closed/inner/file", "x");
   makeStranger(dir / "closed/inner", 0);
@@ -644,7 +610,7 @@ TEST_F(ChangeAttributesTest, WithoutTheStandardGroupEntriesKeepTheirGroup) {
   }
   ASSERT_EQ(::mount(groups.c_str(), "/etc/group", nullptr, MS_BIND, nullptr), 0);
   ASSERT_EQ(::getgrnam("admin"), nullptr);
-  UserVariableGuard owner(kOwner);
+  ScopedEnvironment owner("USER", kOwner);
   const std::string tree = user.scratch + "/tree";
   makeFolders(tree);
   writeFile(tree + "/file", "x");
@@ -661,14 +627,14 @@ TEST_F(ChangeAttributesTest, WithoutTheStandardGroupEntriesKeepTheirGroup) {
 // is reported as not done (the repair gives false, the copy stops) and nothing fails harder.
 TEST_F(ChangeAttributesTest, DeepTreeStopsAtTheDescriptorBudget) {
   testing_support::TempDir dir;
-  UserVariableGuard user(kOwner);
+  ScopedEnvironment user("USER", kOwner);
   std::string deepest = dir / "tree";
   for (int level = 0; level < 80; ++level) deepest += "/d";
   makeFolders(deepest);
   writeFile(deepest + "/file", "x");
   bool repaired = false;
   {
-    DescriptorLimit limit(100);
+    SoftLimit descriptors(RLIMIT_NOFILE, 100);
     repaired = changeAttributesForDirectory(dir / "tree");
     copyFolderFromTo(dir / "tree", dir / "copy");
   }

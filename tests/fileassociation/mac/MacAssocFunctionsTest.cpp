@@ -1,6 +1,5 @@
 // The plain functions of libmacassoc (called through the shared library) and the units behind
 // the natives that a JVM run cannot reach: status codes, the bundle path bound, failed writes.
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "common/FileHelpers.h"
+#include "common/SoftLimit.h"
 #include "common/TempDir.h"
 #include "fileassociation/mac/LaunchServices.h"
 #include "fileassociation/mac/MacAssocConstants.h"
@@ -125,15 +125,11 @@ TEST_F(MacAssocFunctions, AFailedWriteLeavesTheOldInfoPlistWhole) {
   (*plist.asDictionary())["Padding"] = std::string(64 * 1024, 'p');
 
   // Files may not grow past 4 KiB for the write: the temporary file cannot be completed.
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 4096;
-  sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::int32_t status = writeInfoFile(&url, &plist);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previous);
+  std::int32_t status = 0;
+  {
+    testing_support::SoftLimit fileSize(RLIMIT_FSIZE, 4096);
+    status = writeInfoFile(&url, &plist);
+  }
 
   EXPECT_NE(status, macassoc::noErr);
   EXPECT_EQ(readWholeFile(url.path()), kInfoXml);
