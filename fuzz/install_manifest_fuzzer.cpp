@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "installer/support/ManifestDocument.h"
+#include "installer/formats/ManifestDocument.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "installer/support/JavaPropertiesText.h"
-#include "installer/support/StringUtil.h"
+#include "installer/formats/JavaPropertiesText.h"
+#include "installer/formats/StringUtil.h"
 
 namespace {
 

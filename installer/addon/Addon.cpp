@@ -4,8 +4,8 @@
 
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
-#include "installer/support/PackageReader.h"
+#include "installer/files/InstanceFiles.h"
+#include "installer/files/PackageReader.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/SystemLog.h"

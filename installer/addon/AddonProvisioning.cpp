@@ -5,7 +5,7 @@
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/LauncherContract.h"
-#include "installer/support/StringUtil.h"
+#include "installer/formats/StringUtil.h"
 #include "platform/SystemLog.h"
 
 namespace addon {

@@ -8,7 +8,7 @@
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceService.h"
-#include "installer/support/PathText.h"
+#include "installer/files/PathText.h"
 #include "installer/support/RunLogFileName.h"
 #include "platform/FixedPathFile.h"
 #include "platform/PropertyListFile.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "installer/support/PathText.h"
+#include "installer/files/PathText.h"
 #include "platform/PlistValue.h"
 #include "platform/AttachedLogFile.h"
 

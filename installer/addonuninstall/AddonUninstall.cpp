@@ -3,7 +3,7 @@
 #include "installer/addonuninstall/AddonUninstallConstants.h"
 #include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
+#include "installer/files/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"

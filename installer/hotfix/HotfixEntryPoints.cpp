@@ -3,7 +3,7 @@
 #include "installer/hotfix/HotfixUninstall.h"
 #include "installer/hotfix/RCPHotfixUninstall.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
+#include "installer/files/InstanceFiles.h"
 #include "platform/SystemLog.h"
 
 namespace hotfix {

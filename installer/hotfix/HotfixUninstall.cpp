@@ -2,7 +2,7 @@
 
 #include "installer/hotfix/HotfixConstants.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
+#include "installer/files/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"

@@ -1,7 +1,7 @@
 #include "installer/hotfix/RegisterFile.h"
 
 #include "installer/hotfix/HotfixConstants.h"
-#include "installer/support/PathText.h"
+#include "installer/files/PathText.h"
 #include "platform/SystemLog.h"
 
 namespace hotfix {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "installer/support/Properties.h"
+#include "installer/formats/Properties.h"
 
 namespace hotfix {
 

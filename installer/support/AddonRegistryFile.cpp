@@ -1,6 +1,6 @@
 #include "installer/support/AddonRegistryFile.h"
 
-#include "installer/support/InstanceFiles.h"
+#include "installer/files/InstanceFiles.h"
 #include "platform/PropertyListFile.h"
 
 namespace support::AddonRegistryFile {

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "installer/support/RegularFileBytes.h"
+#include "installer/files/RegularFileBytes.h"
 #include "platform/AtomicFile.h"
 #include "platform/DescriptorBytes.h"
 #include "platform/PropertyListFile.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "installer/support/Properties.h"
+#include "installer/formats/Properties.h"
 #include "platform/PlistValue.h"
 
 namespace support {

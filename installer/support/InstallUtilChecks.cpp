@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "installer/support/InstallUtil.h"
-#include "installer/support/StringUtil.h"
+#include "installer/formats/StringUtil.h"
 #include "platform/EffectiveUserGuard.h"
 #include "platform/HomeFolder.h"
 #include "platform/RunningProcesses.h"

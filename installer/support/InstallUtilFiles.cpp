@@ -10,12 +10,12 @@
 #include <ctime>
 #include <vector>
 
-#include "installer/support/AttributeRepair.h"
+#include "installer/files/AttributeRepair.h"
 #include "installer/support/CommandLineWords.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/ManifestClock.h"
-#include "installer/support/PathText.h"
-#include "installer/support/TreeCopier.h"
+#include "installer/formats/ManifestClock.h"
+#include "installer/files/PathText.h"
+#include "installer/files/TreeCopier.h"
 #include "platform/ChildProcess.h"
 #include "platform/PathBeneath.h"
 #include "platform/UniqueFd.h"

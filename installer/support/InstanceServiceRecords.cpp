@@ -5,9 +5,9 @@
 
 #include "installer/support/AddonRegistryFile.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
+#include "installer/files/InstanceFiles.h"
 #include "installer/support/InstanceService.h"
-#include "installer/support/Properties.h"
+#include "installer/formats/Properties.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/SystemLog.h"
 

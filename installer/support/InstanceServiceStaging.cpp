@@ -4,13 +4,13 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "installer/support/InstallManifest.h"
+#include "installer/formats/InstallManifest.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
+#include "installer/files/InstanceFiles.h"
 #include "installer/support/InstanceService.h"
-#include "installer/support/JavaProperties.h"
-#include "installer/support/PackageReader.h"
-#include "installer/support/RegularFileBytes.h"
+#include "installer/formats/JavaProperties.h"
+#include "installer/files/PackageReader.h"
+#include "installer/files/RegularFileBytes.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/HomeFolder.h"
 #include "platform/SystemLog.h"

@@ -37,7 +37,7 @@
 #include "common/InstanceBuilder.h"
 #include "common/PrivateNamespace.h"
 #include "common/TempDir.h"
-#include "installer/support/JavaProperties.h"
+#include "installer/formats/JavaProperties.h"
 #include "platform/PropertyListFile.h"
 #include "tools/rcplauncher-sim/DiskFiller.h"
 

@@ -15,7 +15,7 @@
 #include "common/PlistPrinting.h"
 #include "common/PrivateNamespace.h"
 #include "installer/hotfix/RegisterFile.h"
-#include "installer/support/PathText.h"
+#include "installer/files/PathText.h"
 #include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
 

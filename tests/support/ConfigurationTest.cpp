@@ -16,9 +16,9 @@
 
 #include "common/FileHelpers.h"
 #include "installer/support/Configuration.h"
-#include "installer/support/InstallManifest.h"
+#include "installer/formats/InstallManifest.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/JavaProperties.h"
+#include "installer/formats/JavaProperties.h"
 #include "platform/PropertyListFile.h"
 
 namespace {

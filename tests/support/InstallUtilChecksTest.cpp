@@ -12,7 +12,7 @@
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/StringUtil.h"
+#include "installer/formats/StringUtil.h"
 #include "platform/PropertyListFile.h"
 #include "platform/UserPreferences.h"
 

@@ -14,7 +14,7 @@
 #include "common/TempDir.h"
 #include "installer/support/CommandLineWords.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/ManifestClock.h"
+#include "installer/formats/ManifestClock.h"
 
 namespace {
 

@@ -24,14 +24,11 @@
 #include "common/ScopedEnvironment.h"
 #include "common/SoftLimit.h"
 #include "common/TempDir.h"
+#include "common/TreeHelpers.h"
 #include "common/TestUser.h"
 #include "common/WithoutSyscalls.h"
-#include "installer/support/DirectoryStream.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/InstanceFiles.h"
-#include "installer/support/PackageReader.h"
-#include "installer/support/TreeRemoval.h"
-#include "installer/support/WalkDepth.h"
+#include "installer/files/InstanceFiles.h"
 
 namespace {
 
@@ -41,121 +38,16 @@ using testing_support::SoftLimit;
 
 using support::InstallUtil::changeAttributesForDirectory;
 using support::InstallUtil::copyFolderFromTo;
+using testing_support::entryExists;
+using testing_support::lstatOf;
+using testing_support::makeFolders;
+using testing_support::openFolder;
 using testing_support::writeFile;
 namespace fs = std::filesystem;
 
 constexpr uid_t kStrangerUid = 4243;
 constexpr gid_t kStrangerGid = 4243;
 constexpr const char* kOwner = "daemon";
-
-struct stat lstatOf(const std::string& path) {
-  struct stat status {};
-  EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-  return status;
-}
-
-bool exists(const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0;
-}
-
-// The names in a folder, sorted.
-std::vector<std::string> namesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-void makeFolders(const std::string& path) {
-  std::error_code error;
-  fs::create_directories(path, error);
-  ASSERT_FALSE(error) << path;
-}
-
-platform::UniqueFd openFolder(const std::string& path, int flags = O_RDONLY) {
-  return platform::UniqueFd(::open(path.c_str(), flags | O_DIRECTORY | O_CLOEXEC));
-}
-
-// 64 descriptors stay with the caller; the rest bound the depth, between 8 and 512 levels.
-TEST(WalkDepthTest, FollowsTheDescriptorLimitBetweenItsBounds) {
-  const struct {
-    rlim_t limit;
-    std::size_t perLevel, depth;
-  } rows[] = {{100, 1, 36}, {100, 2, 18}, {73, 1, 9}, {72, 1, 8}, {60, 1, 8}, {10, 2, 8},
-              {575, 1, 511}, {576, 1, 512}, {577, 1, 512}, {1024, 2, 480}};
-  for (const auto& row : rows) {
-    SoftLimit descriptors(RLIMIT_NOFILE, row.limit);
-    EXPECT_EQ(support::maxWalkDepth(row.perLevel), row.depth) << row.limit << " / " << row.perLevel;
-  }
-}
-
-// Every entry once and "." and ".." never, across several fillings of the stream's buffer; then
-// no entry for good. A read that failed stays failed.
-TEST(DirectoryStreamTest, ListsEveryEntryOnceAndThenNothing) {
-  testing_support::TempDir dir;
-  std::vector<std::string> expected = {".a", "..a", "...", "a."};
-  for (int i = 0; i < 400; ++i) expected.push_back(std::string(40, 'n') + std::to_string(i));
-  for (const std::string& name : expected) writeFile(dir / name, "");
-  std::sort(expected.begin(), expected.end());
-  support::DirectoryStream stream(openFolder(dir.str()));
-  std::vector<std::string> names;
-  while (const dirent64* entry = stream.next()) names.push_back(entry->d_name);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, expected);
-  EXPECT_EQ(stream.next(), nullptr);
-  EXPECT_FALSE(stream.failed());
-
-  support::DirectoryStream unreadable(openFolder(dir.str(), O_PATH));
-  EXPECT_TRUE(unreadable.valid());
-  EXPECT_EQ(unreadable.next(), nullptr);
-  EXPECT_TRUE(unreadable.failed());
-  EXPECT_EQ(unreadable.next(), nullptr);
-  support::DirectoryStream none{platform::UniqueFd()};
-  EXPECT_FALSE(none.valid());
-  EXPECT_EQ(none.next(), nullptr);
-  EXPECT_TRUE(none.failed());
-}
-
-// A file, a link (not what it names) and a whole tree go; a missing entry is reported. With 84
-// descriptors the walk goes 20 folders deep (one descriptor a level): a chain of 20 goes, one
-// of 21 stays.
-TEST(TreeRemovalTest, RemovesWholeTreesWithinTheWalkDepthAndNeverThroughALink) {
-  testing_support::TempDir dir;
-  makeFolders(dir / "t/tree/a/b");
-  makeFolders(dir / "outside");
-  for (const char* file : {"t/file", "t/tree/f", "t/tree/a/b/f", "outside/kept"}) writeFile(dir / file, "");
-  ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/link").c_str()), 0);
-  ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "t/tree/a/link").c_str()), 0);
-  std::string chain;
-  for (int level = 1; level < 20; ++level) chain += "/d";
-  makeFolders(dir / "t/twenty" + chain);
-  makeFolders(dir / "t/twentyone" + chain + "/d");
-  platform::UniqueFd folder = openFolder(dir / "t");
-  for (const char* name : {"file", "link", "tree"}) EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), name)) << name;
-  EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "missing"));
-  {
-    SoftLimit descriptors(RLIMIT_NOFILE, 84);
-    EXPECT_TRUE(support::removeEntryOfFolder(folder.get(), "twenty"));
-    EXPECT_FALSE(support::removeEntryOfFolder(folder.get(), "twentyone"));
-  }
-  EXPECT_EQ(namesIn(dir / "t"), std::vector<std::string>{"twentyone"});
-  EXPECT_TRUE(exists(dir / "t/twentyone" + chain + "/d"));
-  EXPECT_EQ(namesIn(dir / "outside"), std::vector<std::string>{"kept"});
-}
-
-TEST(InstancePathTextTest, ComponentsAreJoinedAndSplitAtOneSlash) {
-  using namespace support::InstanceFiles;
-  EXPECT_EQ(appendPathComponent("", "a"), "a");
-  EXPECT_EQ(appendPathComponent("/", "a"), "/a");
-  EXPECT_EQ(appendPathComponent("/r/", "a"), "/r/a");
-  EXPECT_EQ(appendPathComponent("/r", "a"), "/r/a");
-  EXPECT_EQ(lastPathComponent("/a/b//"), "b");
-  EXPECT_EQ(lastPathComponent("/"), "/");
-  EXPECT_EQ(deletingLastPathComponent("/a/b/"), "/a");
-  EXPECT_EQ(deletingLastPathComponent("/a"), "/");
-  EXPECT_EQ(deletingLastPathComponent("a"), "");
-}
 
 TEST(CopyFolderTest, CopiesANewTreeAsItIs) {
   testing_support::TempDir dir;
@@ -208,12 +100,12 @@ TEST(CopyFolderTest, LinkLoopsAndATargetInsideTheSourceEnd) {
 
   copyFolderFromTo(dir / "s", dir / "t");
   EXPECT_EQ(readWholeFile(dir / "t/sub/file"), "f");
-  EXPECT_FALSE(exists(dir / "t/sub/up"));
-  EXPECT_FALSE(exists(dir / "t/sub/self"));
+  EXPECT_FALSE(entryExists(dir / "t/sub/up"));
+  EXPECT_FALSE(entryExists(dir / "t/sub/self"));
 
   copyFolderFromTo(dir / "s", dir / "s/inner");  // the copy must not copy itself again
   EXPECT_EQ(readWholeFile(dir / "s/inner/sub/file"), "f");
-  EXPECT_FALSE(exists(dir / "s/inner/inner"));
+  EXPECT_FALSE(entryExists(dir / "s/inner/inner"));
 }
 
 // A copy killed or failing halfway never leaves a partial file under its final name; the
@@ -241,10 +133,10 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
 
   for (const char* folder : {"t", "new"}) {
     SCOPED_TRACE(folder);
-    EXPECT_FALSE(exists(dir / (std::string(folder) + "/big")));
+    EXPECT_FALSE(entryExists(dir / (std::string(folder) + "/big")));
     EXPECT_EQ(readWholeFile(dir / (std::string(folder) + "/small")), "s");
   }
-  EXPECT_EQ(namesIn(dir / "t"), (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
+  EXPECT_EQ(testing_support::folderEntries(dir / "t"), (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
                                                   ".folder.copy-0123456789ab", "small"}));
   EXPECT_EQ(readWholeFile(dir / "s/small"), "s") << "a link is removed, never followed";
   std::size_t inNew = 0;
@@ -252,7 +144,7 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
   EXPECT_EQ(inNew, 1u) << "no temporary stays behind";
 
   EXPECT_FALSE(support::InstanceFiles::copyItemNoOverwrite(dir / "s/small", dir / "u/uninstall.a.b.xml"));
-  EXPECT_FALSE(exists(dir / "u/.uninstall.a.b.xml.copy-00000000ffff"));
+  EXPECT_FALSE(entryExists(dir / "u/.uninstall.a.b.xml.copy-00000000ffff"));
   EXPECT_EQ(readWholeFile(dir / "u/uninstall.a.b.xml"), "s");
 }
 
@@ -291,7 +183,7 @@ TEST(CopyFolderTest, WithoutRenameat2ACopyStillNeverReplaces) {
       return 3;
     }
     if (readWholeFile(target + "/kept") != "old") return 4;
-    return namesIn(target) == std::vector<std::string>{"fresh", "kept"} ? 0 : 5;  // no temporary stays
+    return testing_support::folderEntries(target) == std::vector<std::string>{"fresh", "kept"} ? 0 : 5;  // no temporary stays
   };
   EXPECT_EQ(testing_support::runWithoutSyscalls({SYS_renameat2}, check), 0) << "the step that failed";
 }
@@ -317,7 +209,7 @@ TEST(CopyFolderTest, NothingIsTakenFromOutsideTheCopiedTree) {
   EXPECT_EQ(readWholeFile(dir / "t/alias/file"), "in");
   EXPECT_FALSE(fs::is_symlink(dir / "t/alias"));
   EXPECT_EQ(readWholeFile(dir / "t/hard"), "target's own") << "what is not taken is not removed";
-  EXPECT_FALSE(exists(dir / "new/hard"));
+  EXPECT_FALSE(entryExists(dir / "new/hard"));
   EXPECT_EQ(readWholeFile(dir / "new/inner/file"), "in");
 }
 
@@ -339,7 +231,7 @@ TEST(CopyFolderTest, OntoAnotherFileSystemFilesAreReadAndWrittenWhole) {
   copyFolderFromTo(dir / "s", dir / "small");
 
   EXPECT_EQ(readWholeFile(dir / "t/sub/big"), big);
-  const std::vector<std::string> left = namesIn(dir / "small/sub");
+  const std::vector<std::string> left = testing_support::folderEntries(dir / "small/sub");
   EXPECT_TRUE(left.empty()) << left.front();
 }
 
@@ -359,73 +251,10 @@ TEST(CopyFolderTest, NeverWritesThroughALinkInTheTarget) {
   fs::create_symlink(dir / "outside", dir / "linkToOutside2");
   copyFolderFromTo(dir / "s", dir / "linkToOutside2");
 
-  EXPECT_FALSE(exists(dir / "outside/payload"));
+  EXPECT_FALSE(entryExists(dir / "outside/payload"));
   EXPECT_EQ(readWholeFile(dir / "outside/victim"), "untouched");
   EXPECT_EQ(readWholeFile(dir / "t/victimFile"), "p");  // the link was replaced, not written through
   EXPECT_TRUE(fs::is_symlink(dir / "t/sub"));
-}
-
-std::vector<gid_t> groupsNow() {
-  std::vector<gid_t> groups(static_cast<std::size_t>(::getgroups(0, nullptr)));
-  groups.resize(static_cast<std::size_t>(::getgroups(static_cast<int>(groups.size()), groups.data())));
-  return groups;
-}
-
-// Opens out of a user's package as that user: what the user could not read, or what belongs to
-// a third user, is refused, and after every open the process is root again with root's groups.
-TEST(PackageReaderTest, OpensAsThePackagesOwnerAndIsRootAgainAfterwards) {
-  RCP_WITH_TEST_USER(user);
-  using support::PackageReader;
-  const std::string package = user.scratch + "/Addon.pkg";
-  struct Entry {
-    std::string name;
-    uid_t uid;
-    gid_t gid;
-    mode_t mode;
-    bool taken;
-  };
-  const std::vector<Entry> entries = {
-      {"own", user.uid, user.gid, 0600, true},
-      {"roots-readable", 0, 0, 0644, true},
-      {"roots-for-the-users-group", 0, user.gid, 0640, true},
-      {"roots-for-its-last-group", 0, testing_support::TestUser::kFirstExtraGid + testing_support::TestUser::kExtraGroups - 1, 0640, true},
-      {"roots-for-its-group", 0, 0, 0640, false},
-      {"strangers-readable", kStrangerUid, kStrangerGid, 0644, false},
-      {"hard-linked", user.uid, user.gid, 0644, false},
-  };
-  makeFolders(package + "/folder");
-  for (const Entry& e : entries) {
-    writeFile(package + "/" + e.name, "x");
-    ASSERT_EQ(::chown((package + "/" + e.name).c_str(), e.uid, e.gid), 0);
-    ASSERT_EQ(::chmod((package + "/" + e.name).c_str(), e.mode), 0);
-  }
-  fs::create_hard_link(package + "/hard-linked", user.scratch + "/second-link");
-  ASSERT_EQ(::mkfifo((package + "/fifo").c_str(), 0644), 0);
-  for (const char* name : {"", "/folder", "/fifo"}) ASSERT_EQ(::chown((package + name).c_str(), user.uid, user.gid), 0);
-
-  const std::vector<gid_t> rootsGroups = groupsNow();
-  const PackageReader reader = PackageReader::ofPackage(package);
-  EXPECT_EQ(reader.uid(), user.uid);
-  auto opens = [&](const std::string& name, PackageReader::Kind kind) {
-    const bool opened = reader.openSource(package + "/" + name, kind).valid();
-    EXPECT_EQ(::geteuid(), 0u) << name;
-    EXPECT_EQ(::getegid(), 0u) << name;
-    EXPECT_EQ(groupsNow(), rootsGroups) << name;
-    return opened;
-  };
-  for (const Entry& e : entries) EXPECT_EQ(opens(e.name, PackageReader::Kind::kFile), e.taken) << e.name;
-  EXPECT_FALSE(opens("fifo", PackageReader::Kind::kFile));
-  EXPECT_FALSE(opens("folder", PackageReader::Kind::kFile));
-  EXPECT_FALSE(opens("own", PackageReader::Kind::kFolder));
-  EXPECT_TRUE(opens("folder", PackageReader::Kind::kFolder));
-
-  // Root's own package: root may read what has no read bit at all. No package: nobody reads.
-  struct stat noBits = lstatOf(package + "/own");
-  noBits.st_uid = 0;
-  noBits.st_mode = S_IFREG;
-  EXPECT_TRUE(PackageReader::ofPackage(user.scratch).mayRead(noBits));
-  EXPECT_EQ(PackageReader::ofPackage(std::nullopt).uid(), 65534u);
-  EXPECT_FALSE(PackageReader::ofPackage(std::nullopt).openSource(package + "/own", PackageReader::Kind::kFile).valid());
 }
 
 // Sets the immutable flag of a file for one test (where the file system has it) and clears it.
@@ -641,8 +470,8 @@ TEST_F(ChangeAttributesTest, DeepTreeStopsAtTheDescriptorBudget) {
   EXPECT_FALSE(repaired);
   expectStandard(dir / "tree/d/d/d");
   EXPECT_NE(lstatOf(deepest + "/file").st_uid, ownerUid_);
-  EXPECT_TRUE(exists(dir / "copy/d/d/d"));
-  EXPECT_FALSE(exists(dir.str() + "/copy" + deepest.substr((dir / "tree").size())));
+  EXPECT_TRUE(entryExists(dir / "copy/d/d/d"));
+  EXPECT_FALSE(entryExists(dir.str() + "/copy" + deepest.substr((dir / "tree").size())));
 }
 
 }  // namespace

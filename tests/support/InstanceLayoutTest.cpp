@@ -12,7 +12,7 @@
 
 #include "common/ScopedEnvironment.h"
 #include "common/TestUser.h"
-#include "installer/support/JavaProperties.h"
+#include "installer/formats/JavaProperties.h"
 #include "support/InstanceStagingFixture.h"
 
 namespace {

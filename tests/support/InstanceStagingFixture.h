@@ -19,7 +19,7 @@
 #include "common/FileHelpers.h"
 #include "common/TempDir.h"
 #include "installer/support/InstanceService.h"
-#include "installer/support/JavaProperties.h"
+#include "installer/formats/JavaProperties.h"
 #include "platform/SystemLog.h"
 
 namespace instance_testing {
