@@ -24,7 +24,7 @@ postflight=$build/installer/addon/postflightAddon
 purge=$build/installer/addonuninstall/purgeAddonRecord
 uninstallLibrary=$build/installer/addonuninstall/libRCPAddonUninstall.so
 hotfixProgram=$build/installer/hotfix/peloraHotfixUninstall
-host=$build/tests/entry_point_host
+host=$build/tests/common/entry_point_host
 simulator=$build/tools/rcplauncher-sim/rcplauncher-sim
 for program in "$preflight" "$postflight" "$purge" "$uninstallLibrary" "$hotfixProgram" "$host" "$simulator"; do
   [ -e "$program" ] || { echo "demo: $program is not built" >&2; exit 1; }
