@@ -121,6 +121,7 @@ plugins
 echo "registry:"; show_plist "$rcp/addonInfo.plist"
 echo "\$ purgeAddonRecord -rcphome $location -addonID $addon   (again: not installed)"
 "$purge" -rcphome "$location" -addonID "$addon"
+logfile "/tmp/rcp_${addon}_uninstall.log"
 
 step "Hotfix rollback with peloraHotfixUninstall"
 plist "$rcp/installInfo.plist" '{"version": "3.0.1", "hotfixVersion": "3.0.1.1"}'
