@@ -2,9 +2,10 @@
 # before it packs it.
 #  - .tar.gz: it may be unpacked anywhere, so its pkg-config files find the tree from their own
 #    folder instead of naming CPack's staging folder.
-#  - .deb: adds what Debian keeps below /usr: the copyright file and the changelog in
-#    /usr/share/doc/<package>, the lintian overrides, and links to the pkg-config files in the
-#    system's pkg-config folder, so `pkg-config --cflags --libs` finds them with no settings.
+#  - .deb: drops the compiler's notes from the binaries and adds what Debian keeps below /usr:
+#    the copyright file and the changelog in /usr/share/doc/<package>, the lintian overrides,
+#    and links to the pkg-config files in the system's pkg-config folder, so
+#    `pkg-config --cflags --libs` finds them with no settings.
 set(stage ${CPACK_TEMPORARY_DIRECTORY})
 set(prefix ${CPACK_PACKAGING_INSTALL_PREFIX})
 set(packaging ${CPACK_RCP_PACKAGING_DIR})
@@ -21,6 +22,15 @@ endif()
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
+
+# The compiler's version notes (".comment") are of no use in a shipped binary; the build id
+# stays, as the -dbgsym package is found by it.
+file(GLOB binaries ${stage}${prefix}/bin/* ${stage}${prefix}/lib/*.so*)
+foreach(binary IN LISTS binaries)
+  if(NOT IS_SYMLINK ${binary})
+    execute_process(COMMAND objcopy --remove-section=.comment ${binary} COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+endforeach()
 
 set(doc ${stage}/usr/share/doc/${CPACK_PACKAGE_NAME})
 file(MAKE_DIRECTORY ${doc} ${stage}/usr/share/lintian/overrides)
