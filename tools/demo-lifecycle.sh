@@ -13,7 +13,7 @@ set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
   [ "$#" -eq 1 ] || { echo "usage: $0 <build dir>" >&2; exit 2; }
-  build=$(cd "$1" && pwd)
+  build=$(cd "$1" && pwd -P)
   exec unshare --mount -- "$0" --inside "$build"
 fi
 build=$2
