@@ -48,15 +48,13 @@ esac
 status=$("$host" "$prefix/lib/libRCPAddonUninstall.so" RCPRemoveAddonRegistryOnly ss "$work/no-such-location" com.example.a)
 [ "$status" = "status=150" ] || fail "installed library answered: $status"
 
-# A C program built with the installed pkg-config files alone runs without further settings.
-probe() {  # probe <folder for the program> [pkg-config settings...]
-  local out=$1
-  shift
-  cc -Wall -Werror -o "$out/probe" "$source/tests/install/pkgconfig-probe.c" \
-    $(env "$@" pkg-config --cflags --libs rcp-addon-uninstall rcp-hotfix-uninstall)
-  [ "$("$out/probe")" = "150 150" ] || fail "pkg-config probe answered: $("$out/probe")"
-}
-probe "$work" PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+# A C program built with an installed pkg-config file alone runs without further settings.
+for module in "rcp-addon-uninstall -DPROBE_ADDON" "rcp-hotfix-uninstall -DPROBE_HOTFIX"; do
+  set -- $module
+  cc -Wall -Werror "$2" -o "$work/probe" "$source/tests/install/pkgconfig-probe.c" \
+    $(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs "$1")
+  [ "$("$work/probe")" = 150 ] || fail "$1 probe answered: $("$work/probe")"
+done
 
 # CPack: a versioned .tar.gz, a .deb and its -dbgsym package, holding the same programs.
 cpack --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null
@@ -95,8 +93,11 @@ cp "$deb" "$source/tests/install/pkgconfig-probe.c" "$work/box/"
 tar -C "$work/box" -cf - . | "$source/tools/throwaway-root.sh" bash -euc '
   mkdir /var/tmp/box && cd /var/tmp/box && tar -xf -
   dpkg -i ./*.deb >/dev/null
-  cc -Wall -Werror -o probe pkgconfig-probe.c $(pkg-config --cflags --libs rcp-addon-uninstall rcp-hotfix-uninstall)
-  [ "$(./probe)" = "150 150" ] || { echo "probe answered: $(./probe)"; exit 1; }
+  for module in "rcp-addon-uninstall -DPROBE_ADDON" "rcp-hotfix-uninstall -DPROBE_HOTFIX"; do
+    set -- $module
+    cc -Wall -Werror "$2" -o probe pkgconfig-probe.c $(pkg-config --cflags --libs "$1")
+    [ "$(./probe)" = 150 ] || { echo "$1 probe answered: $(./probe)"; exit 1; }
+  done
   export PATH=/opt/rcp-installer-tools/bin:$PATH
   for page in "8 preflightAddon" "8 postflightAddon" "8 peloraHotfixUninstall" "8 purgeAddonRecord" \
               "3 rcp-uninstall-entry-points"; do
