@@ -49,17 +49,23 @@ status=$("$host" "$prefix/lib/libRCPAddonUninstall.so" RCPRemoveAddonRegistryOnl
 [ "$status" = "status=150" ] || fail "installed library answered: $status"
 
 # A C program built with an installed pkg-config file alone runs without further settings.
-for module in "rcp-addon-uninstall -DPROBE_ADDON" "rcp-hotfix-uninstall -DPROBE_HOTFIX"; do
-  set -- $module
-  cc -Wall -Werror "$2" -o "$work/probe" "$source/tests/install/pkgconfig-probe.c" \
-    $(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs "$1")
-  [ "$("$work/probe")" = 150 ] || fail "$1 probe answered: $("$work/probe")"
-done
+probe() {  # with pkgconfig=<the folder holding the pkg-config files>
+  for module in "rcp-addon-uninstall -DPROBE_ADDON" "rcp-hotfix-uninstall -DPROBE_HOTFIX"; do
+    set -- $module
+    cc -Wall -Werror "$2" -o "$work/probe" "$source/tests/install/pkgconfig-probe.c" \
+      $(PKG_CONFIG_PATH="$pkgconfig" pkg-config --cflags --libs "$1")
+    [ "$("$work/probe")" = 150 ] || fail "$1 probe answered: $("$work/probe")"
+  done
+}
+pkgconfig=$prefix/lib/pkgconfig probe
 
 # CPack: a versioned .tar.gz, a .deb and its -dbgsym package, holding the same programs.
 cpack --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null
 tarball=$(ls "$work/packages"/rcp-installer-tools-"$version"-*.tar.gz) || fail "no versioned .tar.gz"
 tar -tzf "$tarball" | grep -q "/bin/postflightAddon$" || fail ".tar.gz lacks bin/postflightAddon"
+# A .tar.gz unpacked anywhere: its pkg-config files find the tree from their own folder.
+mkdir "$work/unpacked" && tar -xzf "$tarball" -C "$work/unpacked"
+pkgconfig=$(dirname "$(find "$work/unpacked" -name rcp-addon-uninstall.pc)") probe
 [ "$debian" = debian ] || { echo "installed and packaged version $version (no Debian checks)"; exit 0; }
 
 arch=$(dpkg --print-architecture)
