@@ -28,6 +28,7 @@ PACKAGES=(
   clang libclang-rt-14-dev passwd util-linux procps
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64
   shared-mime-info xkb-data  # system XML documents for the manifest corpus test
+  dpkg-dev file lintian man-db  # the Debian package: CPack's generator, the package test
 )
 
 install_dependencies() {

@@ -13,7 +13,10 @@ function(rcp_entry_point_library library)
   add_library(${library} SHARED $<TARGET_OBJECTS:${objects}>)
   target_link_libraries(${library} PRIVATE rcp_support)
   target_link_options(${library} PRIVATE -Wl,--version-script=${version_script} -Wl,--no-undefined)
-  set_target_properties(${library} PROPERTIES LINK_DEPENDS ${version_script})
+  # A versioned SONAME: a host program linked against this library keeps finding the ABI it was
+  # built for; the unversioned name is the linker's link to it.
+  set_target_properties(${library} PROPERTIES LINK_DEPENDS ${version_script}
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 
   add_executable(${ARG_PROGRAM} ${ARG_MAIN} $<TARGET_OBJECTS:${objects}>)
   target_link_libraries(${ARG_PROGRAM} PRIVATE rcp_support)

@@ -13,7 +13,7 @@ set -euo pipefail
 
 if [ "${1:-}" != "--inside" ]; then
   [ "$#" -eq 1 ] || { echo "usage: $0 <build dir>" >&2; exit 2; }
-  build=$(cd "$1" && pwd)
+  build=$(cd "$1" && pwd -P)
   exec unshare --mount -- "$0" --inside "$build"
 fi
 build=$2
@@ -24,7 +24,7 @@ postflight=$build/installer/addon/postflightAddon
 purge=$build/installer/addonuninstall/purgeAddonRecord
 uninstallLibrary=$build/installer/addonuninstall/libRCPAddonUninstall.so
 hotfixProgram=$build/installer/hotfix/peloraHotfixUninstall
-host=$build/tests/entry_point_host
+host=$build/tests/common/entry_point_host
 simulator=$build/tools/rcplauncher-sim/rcplauncher-sim
 for program in "$preflight" "$postflight" "$purge" "$uninstallLibrary" "$hotfixProgram" "$host" "$simulator"; do
   [ -e "$program" ] || { echo "demo: $program is not built" >&2; exit 1; }
@@ -121,6 +121,7 @@ plugins
 echo "registry:"; show_plist "$rcp/addonInfo.plist"
 echo "\$ purgeAddonRecord -rcphome $location -addonID $addon   (again: not installed)"
 "$purge" -rcphome "$location" -addonID "$addon"
+logfile "/tmp/rcp_${addon}_uninstall.log"
 
 step "Hotfix rollback with peloraHotfixUninstall"
 plist "$rcp/installInfo.plist" '{"version": "3.0.1", "hotfixVersion": "3.0.1.1"}'

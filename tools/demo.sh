@@ -13,7 +13,9 @@ if [ "$#" -ne 1 ]; then
   echo "usage: $0 <build dir>" >&2
   exit 2
 fi
-build=$(cd "$1" && pwd)
+# The physical path: the running check compares it with the path the kernel gives a process's
+# executable, which never holds a symbolic link.
+build=$(cd "$1" && pwd -P)
 program=$build/installer/addon/preflightAddon
 if [ ! -x "$program" ]; then
   echo "demo: $program is not built" >&2

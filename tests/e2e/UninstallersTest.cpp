@@ -258,20 +258,31 @@ TEST_F(UninstallersTest, PurgeAddonRecordTakesItsArgumentsInEitherOrderAndAlways
   BuiltInstance empty = InstanceBuilder(dir_.path() / "purge-empty").withoutInstallManifest().build();
   BuiltInstance odd = instance("purge%odd");
   const std::string location = target.installLocation.string();
+  // The exit status is always 0: the log's last two lines tell the outcome.
   struct Case {
     std::vector<std::string> args;
     std::string printed;
+    std::string log;
+    std::vector<std::string> outcome;
   };
+  const std::string aLog = "/tmp/rcp_a.b_uninstall.log";
   const std::vector<Case> cases = {
-      {{"-addonID", "a.b", "-rcphome", location}, ""},
-      {{"-rcphome", location, "-addonID", "c.d", "extra"}, ""},
-      {{"-rcphome", location, "-addonID", "a.b"}, "Error:160: Fail to locate installed addon : a.b . \n"},
-      {{"-rcphome", location}, ""},
+      {{"-addonID", "a.b", "-rcphome", location}, "", aLog,
+       {"Removed addon record : a.b .", "purgeAddonRecord status : 0 ."}},
+      {{"-rcphome", location, "-addonID", "c.d", "extra"}, "", "/tmp/rcp_c.d_uninstall.log",
+       {"Removed addon record : c.d .", "purgeAddonRecord status : 0 ."}},
+      {{"-rcphome", location, "-addonID", "a.b"}, "Error:160: Fail to locate installed addon : a.b . \n", aLog,
+       {"Fail to locate installed addon : a.b .", "purgeAddonRecord status : 160 ."}},
+      {{"-rcphome", location}, "", "/tmp/rcp_addon_uninstall.log",
+       {"No addon ID given: nothing removed.", "purgeAddonRecord status : 199 ."}},
       {{"-rcphome", empty.installLocation.string(), "-addonID", "a.b"},
-       "Error:150: Fail to locate target platform. \n"},
+       "Error:150: Fail to locate target platform. \n", aLog,
+       {"Fail to locate target platform. ", "purgeAddonRecord status : 150 ."}},
       {{"-addonID", "a.b", "-rcphome", odd.installLocation.string()},
-       "Error:155: The specified location contains unsupported characters. \n"},
-      {{"-addonID", "a.b", "-rcphome"}, "Error:150: Fail to locate target platform. \n"},
+       "Error:155: The specified location contains unsupported characters. \n", aLog,
+       {"The specified location contains unsupported characters.", "purgeAddonRecord status : 155 ."}},
+      {{"-addonID", "a.b", "-rcphome"}, "Error:150: Fail to locate target platform. \n", aLog,
+       {"Fail to locate target platform. ", "purgeAddonRecord status : 150 ."}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -280,6 +291,11 @@ TEST_F(UninstallersTest, PurgeAddonRecordTakesItsArgumentsInEitherOrderAndAlways
     NamespaceRun result = run({words})[0];
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.standardOutput, c.printed);
+    std::optional<std::string> log = result.fileText(c.log);
+    ASSERT_TRUE(log);
+    std::vector<std::string> lines = testing_support::logTexts(*log);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 2, lines.end()), ElementsAre(c.outcome[0], c.outcome[1]));
   }
   EXPECT_TRUE(addonIDs(target).empty());
 
@@ -288,6 +304,7 @@ TEST_F(UninstallersTest, PurgeAddonRecordTakesItsArgumentsInEitherOrderAndAlways
   NamespaceRun result = run({{kPurge, "-rcphome", location, "-addonID", "a.b"}})[0];
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.standardOutput, "Error:170: Platform is running. \n");
+  EXPECT_THAT(result.fileText(aLog).value_or(""), HasSubstr("<Error>: purgeAddonRecord status : 170 ."));
 }
 
 TEST_F(UninstallersTest, HotfixRollbackThroughEachEntryPoint) {
@@ -511,6 +528,10 @@ TEST_F(UninstallersTest, ARegistryThatCannotBeWrittenBackFailsTheRecordRemoval) 
   NamespaceRun purge = run({{kPurge, "-rcphome", target.installLocation.string(), "-addonID", "a.b"}})[0];
   EXPECT_EQ(purge.status, 0);
   EXPECT_EQ(purge.standardOutput, "Error:190: Fail to remove addon record : a.b . \n");
+  EXPECT_THAT(testing_support::logTexts(purge.fileText("/tmp/rcp_a.b_uninstall.log").value_or("")),
+              ElementsAre("Removing addon record : a.b under " + target.installLocation.string() + " .",
+                          "Fail to write " + registry.string() + " (Invalid argument).",
+                          "Fail to remove addon record : a.b .", "purgeAddonRecord status : 190 ."));
 
   NamespaceRun result;
   EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 190);
