@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <fstream>
@@ -209,12 +210,17 @@ TEST_F(PostflightAddonTest, NothingIsStagedWithoutAPackageOrAnRcpHome) {
   struct Case {
     std::string name;
     std::vector<std::string> words;
+    std::string log;     // the run's log file
+    std::string failed;  // the line that says what failed
   };
+  const std::string noPackage = "Fail to locate install package. ";
   const std::vector<Case> cases = {
-      {"missing package", {kProgram, (dir_.path() / "none.pkg").string(), destination().string()}},
-      {"no package position", {kProgram}},
+      {"missing package", {kProgram, (dir_.path() / "none.pkg").string(), destination().string()},
+       "/tmp/rcp_addon_install.log", noPackage},
+      {"no package position", {kProgram}, "/tmp/rcp_addon_install.log", noPackage},
       {"no target bundle", {kProgram, AddonPackageBuilder(dir_.path() / "other").set("ID", "a.b")
-                                          .build().package.string(), destination().string()}},
+                                          .build().package.string(), destination().string()},
+       kLog, "Fail to locate rcp home. "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -222,6 +228,10 @@ TEST_F(PostflightAddonTest, NothingIsStagedWithoutAPackageOrAnRcpHome) {
     EXPECT_EQ(result.status, 199);
     EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
     EXPECT_TRUE(journal(target).empty());
+    const std::vector<std::string> lines = testing_support::logTexts(result.fileText(c.log).value_or(""));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], c.failed);
+    EXPECT_EQ(lines.back(), "postflightAddon exits with 199");
   }
 }
 
@@ -335,7 +345,8 @@ TEST_F(PostflightAddonTest, TheLauncherGetsExactlyTheTwoArgumentListsWithTheUser
 }
 
 // A registry that cannot be read, or that holds a value the XML form cannot carry, is never
-// replaced: the other add-ons' records stay, the add-on is not recorded and the run fails.
+// replaced: the other add-ons' records stay, the add-on is not recorded and the run fails. One
+// that cannot be read stops the run before anything is staged.
 TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) {
   const std::string whole = bytesOf(instance({{"x.y", "2.0", "uninstall.x.y.xml"}}).rcpHome / "addonInfo.plist");
   fs::remove_all(destination());
@@ -375,7 +386,10 @@ TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) 
     }
     const std::string verb = c.logged[0] == '.' ? "Fail to read " : "Fail to write ";
     EXPECT_THAT(logOf(result), Contains(verb + registry.string() + c.logged));
-    EXPECT_TRUE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin)) << "the add-on itself is installed";
+    const bool unread = c.logged[0] == '.';
+    EXPECT_EQ(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin), !unread);
+    EXPECT_EQ(journal(target).empty(), unread) << "no launcher run when a record cannot be read";
+    EXPECT_EQ(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"), !unread);
     for (const auto& entry : fs::directory_iterator(target.rcpHome)) {
       EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
     }
@@ -383,25 +397,56 @@ TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) 
   }
 }
 
-// The add-on is installed and recorded all the same; the run says what it could not write.
-TEST_F(PostflightAddonTest, ACustomizationOrResultPanelStoreNotWrittenFailsTheInstallation) {
+// The result panel's store is a side channel anyone may block in /tmp: a store that cannot be
+// read or written is a warning, and the installation that worked still ends with 0.
+TEST_F(PostflightAddonTest, AResultPanelStoreThatCannotBeWrittenIsOnlyAWarning) {
+  fs::path pkg = package().build().package;
+  const std::string oversized = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key><string>" +
+                                std::string(std::size_t{2} << 20, 'x') + "</string></dict></plist>";
+  for (const char* blocked : {"a folder", "garbage", "over the size cap"}) {
+    SCOPED_TRACE(blocked);
+    BuiltInstance target = instance();
+    PrivateNamespace ns = freshNamespace();
+    if (std::string(blocked) == "a folder") ns.makeFolder(kStore);
+    if (std::string(blocked) == "garbage") ns.plantFile(kStore, "\x01\x02 not a property list");
+    if (std::string(blocked) == "over the size cap") ns.plantFile(kStore, oversized);
+
+    NamespaceRun result = ns.run({installWords(pkg)})[0];
+
+    EXPECT_EQ(result.status, 0);
+    const std::vector<testing_support::LogLine> lines =
+        testing_support::parseLogLines(result.fileText(kLog).value_or(""));
+    const std::string warning = std::string("Fail to write ") + kStore + ". The result panel is not told of this run.";
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const testing_support::LogLine& line) {
+      return line.level == "Warning" && line.text == warning;
+    }));
+    EXPECT_TRUE(plist(target.rcpHome / "addonInfo.plist")) << "the add-on is recorded";
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "postflightAddon exits with 0");
+    fs::remove_all(destination());
+  }
+}
+
+// Settings or a customization that exist but cannot be read stop the run before any change:
+// nothing staged, no launcher run, the file left as it is, and the reason in the log.
+TEST_F(PostflightAddonTest, ARecordThatCannotBeReadStopsTheRunBeforeAnyChange) {
   fs::path pkg = package().deployFile("plugin_customization.ini", "added=1\n").build().package;
   const std::string large = "big=" + std::string(std::size_t{1} << 20, 'x') + "\n";
-  for (const bool storeBlocked : {false, true}) {
-    SCOPED_TRACE(storeBlocked ? "a folder at the store's name" : "customization too large to read");
+  for (const char* name : {"plugin_customization.ini", "rcplauncher.properties"}) {
+    SCOPED_TRACE(name);
     BuiltInstance target = instance();
-    const fs::path customization = target.rcpHome / "plugin_customization.ini";
-    if (!storeBlocked) std::ofstream(customization) << large;
-    PrivateNamespace ns(dir_.path() / ("ns" + std::to_string(sessions_++)));
-    if (storeBlocked) ns.makeFolder(kStore);
+    const fs::path record = target.rcpHome / name;
+    std::ofstream(record, std::ios::trunc) << large;
 
-    NamespaceRun result = ns.run({{kProgram, pkg.string(), destination().string(), "", "", ""}})[0];
+    NamespaceRun result = install(pkg);
 
     EXPECT_EQ(result.status, 190);
-    const std::string notWritten = storeBlocked ? std::string(kStore) : customization.string();
-    EXPECT_THAT(logOf(result), Contains("Fail to write " + notWritten + "."));
-    EXPECT_EQ(bytesOf(customization), storeBlocked ? "added=1\n" : large);
-    EXPECT_TRUE(plist(target.rcpHome / "addonInfo.plist")) << "the add-on is recorded";
+    EXPECT_EQ(bytesOf(record), large);
+    EXPECT_TRUE(journal(target).empty());
+    EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
+    EXPECT_THAT(logOf(result), ElementsAre(::testing::_, ::testing::_, "Begin to install features .",
+                                           "Fail to read " + record.string() + ". It is left unchanged.",
+                                           "postflightAddon exits with 190"));
     fs::remove_all(destination());
   }
 }

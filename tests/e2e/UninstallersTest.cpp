@@ -182,7 +182,7 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
                           "Copying uninstall manifest.",
                           "Copying install manifest to " + location + "/rcp/deploy/install.update.xml. ",
                           "Starting provisioning system. ",
-                          "Removing addon info."));
+                          "Removing addon info.", "RCPUninstallAddon exits with 0"));
 }
 
 TEST_F(UninstallersTest, AddonRecordGoesEvenWhenTheProvisioningFails) {
@@ -439,7 +439,8 @@ TEST_F(UninstallersTest, HotfixProgramTracesASuccessfulRollback) {
                           "Removing hotfix.",
                           "Copying install manifest to " + location + "/rcp/deploy/install.update.xml. ",
                           "Launching platform to uninstall provisioned features...",
-                          "Begin to start provisoning system to cleanup features"));
+                          "Begin to start provisoning system to cleanup features",
+                          "peloraHotfixUninstall exits with 0"));
 }
 
 TEST_F(UninstallersTest, HotfixProgramWithoutRootRightsTouchesNothing) {
@@ -521,9 +522,13 @@ TEST_F(UninstallersTest, ARegistryThatCannotBeWrittenBackFailsTheRecordRemoval) 
   std::ifstream in(registry);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), registryText);
 
-  // One that cannot be read finds no add-on, and is named in the log.
+  // One that cannot be read stops the uninstall before anything changes, and is named in the log.
   std::ofstream(registry, std::ios::trunc) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>";
-  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 160);
+  putManifest(target, "uninstall.a.b.xml");
+  const std::size_t runs = journal(target).size();
+  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 190);
+  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml")) << "nothing staged";
+  EXPECT_EQ(journal(target).size(), runs) << "no launcher run";
   log = result.fileText("/tmp/rcp_a.b_uninstall.log");
   ASSERT_TRUE(log);
   EXPECT_THAT(testing_support::logTexts(*log),
