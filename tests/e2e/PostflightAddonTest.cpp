@@ -5,11 +5,14 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,7 @@
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "platform/PropertyListFile.h"
+#include "platform/UniqueFd.h"
 #include "tools/rcplauncher-sim/Journal.h"
 
 namespace {
@@ -449,6 +453,77 @@ TEST_F(PostflightAddonTest, ARecordThatCannotBeReadStopsTheRunBeforeAnyChange) {
                                            "postflightAddon exits with 190"));
     fs::remove_all(destination());
   }
+}
+
+// Extras that cannot be copied whole fail the installation with the path and the reason, and
+// keep what the instance held: a folder another add-on installed is never deleted to put a file
+// or a link in its place, and a chain of folders deeper than a copy goes is not cut silently.
+TEST_F(PostflightAddonTest, ExtrasThatCannotBeCopiedWholeFailTheRunAndKeepWhatWasThere) {
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path& extras)> plant;  // into the package's extras
+    std::string logged;                                  // after "Fail to copy <instance extras>/"
+  };
+  const std::vector<Case> cases = {
+      {"a file named like another add-on's folder",
+       [](const fs::path& extras) { std::ofstream(extras / "shared") << "a file"; },
+       "shared: a folder of that name is in its place."},
+      {"a link named like another add-on's folder",
+       [](const fs::path& extras) { fs::create_symlink("elsewhere", extras / "shared"); },
+       "shared: a folder of that name is in its place."},
+      {"a chain of 600 folders",
+       [](const fs::path& extras) {
+         fs::path deep = extras / "shared";
+         for (int i = 0; i < 600; ++i) deep /= "d";
+         fs::create_directories(deep);
+       },
+       ": its folders are nested deeper than a copy goes."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BuiltInstance target = instance();
+    const fs::path installed = target.rcpHome / "deploy/extras/shared";
+    fs::create_directories(installed);
+    std::ofstream(installed / "other.txt") << "another add-on's";
+    const fs::path media = dir_.path() / ("media-" + std::to_string(sessions_));
+    fs::create_directories(media / "deploy/extras");
+    AddonPackageBuilder builder = addonPackageWithManifests(media).deployFile("extras/top.txt", "top");
+    const fs::path pkg = builder.build().package;
+    c.plant(media / "deploy/extras");
+
+    NamespaceRun result = install(pkg);
+
+    EXPECT_EQ(result.status, 190);
+    EXPECT_EQ(bytesOf(installed / "other.txt"), "another add-on's");
+    EXPECT_EQ(bytesOf(target.rcpHome / "deploy/extras/top.txt"), "top") << "the rest is copied";
+    const std::vector<std::string> lines = logOf(result);
+    const std::string prefix = "Fail to copy " + (target.rcpHome / "deploy/extras/").string();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.starts_with(prefix) && line.ends_with(c.logged);
+    }));
+    fs::remove_all(destination());
+  }
+}
+
+// One run changes an instance at a time: while another holds it (here the test itself, so no
+// timing decides the outcome), the installation waits the bounded time, says so, and fails
+// having changed nothing.
+TEST_F(PostflightAddonTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
+  BuiltInstance target = instance();
+  platform::UniqueFd holder(::open(target.rcpHome.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+
+  NamespaceRun result = install(package().build().package);
+
+  EXPECT_EQ(result.status, 190);
+  EXPECT_TRUE(journal(target).empty());
+  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
+  EXPECT_FALSE(fs::exists(target.rcpHome / "addonInfo.plist"));
+  const std::string home = target.rcpHome.string();
+  EXPECT_THAT(logOf(result), ElementsAre(::testing::_, ::testing::_, "Begin to install features .",
+                                         "Waiting for another run to finish with " + home + ".",
+                                         "Another run is still changing " + home + ". Nothing was changed.",
+                                         "postflightAddon exits with 190"));
 }
 
 TEST_F(PostflightAddonTest, ALauncherThatDiesFailsTheInstallationWhateverTheCleanupRunLeaves) {

@@ -5,6 +5,8 @@
 // instances whose "rcplauncher" is the simulated launcher.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include "common/RunningCopy.h"
 #include "common/TempDir.h"
 #include "platform/PropertyListFile.h"
+#include "platform/UniqueFd.h"
 #include "tools/rcplauncher-sim/Journal.h"
 
 namespace {
@@ -533,6 +536,27 @@ TEST_F(UninstallersTest, ARegistryThatCannotBeWrittenBackFailsTheRecordRemoval) 
   ASSERT_TRUE(log);
   EXPECT_THAT(testing_support::logTexts(*log),
               Contains("Fail to read " + registry.string() + ". It is left unchanged."));
+}
+
+// While another run holds the instance, the uninstallers wait the bounded time, then change
+// nothing and fail; the held lock is the test's own, so no timing decides the outcome.
+TEST_F(UninstallersTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
+  BuiltInstance target = instance("held", {{"a.b", "1.0", "uninstall.a.b.xml"}}, "1");
+  putManifest(target, "uninstall.pelorahotfix.xml");
+  const std::string registry = bytesOf(target.rcpHome / "addonInfo.plist").value_or("");
+  platform::UniqueFd holder(::open(target.rcpHome.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+  const std::string location = target.installLocation.string();
+
+  const std::vector<NamespaceRun> runs = run({{kHotfixProgram, "-rcphome", location},
+                                              {kPurge, "-rcphome", location, "-addonID", "a.b"}});
+
+  EXPECT_EQ(runs[0].status, 190);
+  EXPECT_EQ(runs[0].standardOutput, "Error:190: Unstall provisioning fails.\n");
+  EXPECT_EQ(runs[1].standardOutput, "Error:190: Fail to remove addon record : a.b . \n");
+  EXPECT_TRUE(journal(target).empty());
+  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
+  EXPECT_EQ(bytesOf(target.rcpHome / "addonInfo.plist").value_or(""), registry);
 }
 
 }  // namespace
