@@ -116,6 +116,9 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
   std::ofstream(target.rcpHome / "rcplauncher.properties")
       << "provisioning.manifest.version=0101000000\nrcp.data=/Users/someone/rcpdata\n";
   std::ofstream(target.rcpHome / "plugin_customization.ini") << "kept=1\n";
+  // The owner's own files, named much like temporaries: no sweep takes them.
+  std::ofstream(target.rcpHome / "deploy/.notes.copy-202412081530") << "notes";
+  std::ofstream(target.rcpHome / ".rcplauncher.properties.tmp-backup") << "backup";
   const std::string installed = bytesOf(target.rcpHome / "deploy/install.xml");
   fs::path pkg = package()
                      .deployFile("plugin_customization.ini", "added=2\n")
@@ -140,6 +143,8 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
             registryWith({record("a.b", "uninstall.a.b.xml", "1.0")}));
   EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
   EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml")) << "cleanup removes it";
+  EXPECT_EQ(bytesOf(target.rcpHome / "deploy/.notes.copy-202412081530"), "notes");
+  EXPECT_EQ(bytesOf(target.rcpHome / ".rcplauncher.properties.tmp-backup"), "backup");
 
   // The manifest version names both the settings entry and the backup of the old manifest.
   std::ifstream settings(target.rcpHome / "rcplauncher.properties");
@@ -524,6 +529,23 @@ TEST_F(PostflightAddonTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
                                          "Waiting for another run to finish with " + home + ".",
                                          "Another run is still changing " + home + ". Nothing was changed.",
                                          "postflightAddon exits with 190"));
+}
+
+// A repair that does not happen is said, with the path and why; the status stays as it was.
+TEST_F(PostflightAddonTest, ARepairThatDoesNotHappenIsLogged) {
+  BuiltInstance target = instance();
+  const fs::path viaLink = dir_.path() / "framework-link";
+  fs::create_directory_symlink(target.installLocation, viaLink);
+
+  NamespaceRun result = install(package().build().package, viaLink.string());
+
+  EXPECT_EQ(result.status, 0) << result.standardError;
+  const std::vector<testing_support::LogLine> lines =
+      testing_support::parseLogLines(result.fileText(kLog).value_or(""));
+  const std::string said = "Not changing the owner or mode below " + (viaLink / "rcp").string() + ": a link on its path";
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const testing_support::LogLine& line) {
+    return line.level == "Warning" && line.text == said;
+  }));
 }
 
 TEST_F(PostflightAddonTest, ALauncherThatDiesFailsTheInstallationWhateverTheCleanupRunLeaves) {
