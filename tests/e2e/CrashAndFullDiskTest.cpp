@@ -346,6 +346,7 @@ TEST_F(CrashAndFullDiskTest, PostflightAddonCopiesThatDoNotFitKeepTheOldFiles) {
   BuiltInstance target = instance({});
   const std::string oldBig(6u << 20, 'o');
   std::ofstream(target.rcpHome / "deploy/.keystore") << "old keys";
+  std::ofstream(target.rcpHome / "deploy/.keystore.bak") << "older keys";  // the package brings none
   fs::create_directories(target.rcpHome / "deploy/extras");
   std::ofstream(target.rcpHome / "deploy/extras/big.bin") << oldBig;
   fs::create_directories(dir_.path() / "media-large/deploy/extras");
@@ -360,6 +361,7 @@ TEST_F(CrashAndFullDiskTest, PostflightAddonCopiesThatDoNotFitKeepTheOldFiles) {
 
   EXPECT_EQ(finished.status, 190);
   EXPECT_EQ(readWholeFile(target.rcpHome / "deploy/.keystore"), "old keys");
+  EXPECT_EQ(readWholeFile(target.rcpHome / "deploy/.keystore.bak"), "older keys");
   EXPECT_TRUE(readWholeFile(target.rcpHome / "deploy/extras/big.bin") == oldBig);
   const std::vector<std::string> lines = testing_support::logTexts(readWholeFile(kInstallLog));
   EXPECT_THAT(lines, Contains("Fail to copy keystore file " + pkg.string() + "/../deploy/.keystore to " +
