@@ -30,6 +30,7 @@
 #include "common/WithoutSyscalls.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/files/InstanceFiles.h"
+#include "platform/AttachedLogFile.h"
 
 namespace {
 
@@ -374,11 +375,18 @@ TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
   if (!frozen.set()) GTEST_SKIP() << "the file system has no immutable flag";
   EXPECT_TRUE(changeAttributesForDirectory(root));
 
-  // A mode that cannot be given fails it, though owner and group are right.
+  // A mode that cannot be given fails it, though owner and group are right, and is said.
   ASSERT_EQ(::chmod((root + "/a/modeOnly").c_str(), 0600), 0);
   ImmutableFlag modeFrozen(root + "/a/modeOnly");
   ASSERT_TRUE(modeFrozen.set());
-  EXPECT_FALSE(changeAttributesForDirectory(root));
+  const std::string logPath = dir / "repair.log";
+  {
+    platform::AttachedLogFile log(logPath);
+    EXPECT_FALSE(changeAttributesForDirectory(root));
+  }
+  EXPECT_NE(readWholeFile(logPath).find("Not changing the owner or mode of " + root +
+                                        "/a/modeOnly: Operation not permitted\n"),
+            std::string::npos);
 }
 
 TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
