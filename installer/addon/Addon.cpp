@@ -82,11 +82,10 @@ int Addon::installAddon() const {
 // stops the run before anything is staged, rather than being rebuilt from nothing afterwards.
 bool Addon::recordsReadable() const {
   namespace check = support::RecordCheck;
-  const bool merges = pathExists(property(kKeyPluginCustomization));
-  const bool records = shouldRecordInRegistry() && property(kKeyID);
-  return check::recordsReadable(*_pathToRcphome, {check::kLauncherSettings}) &&
-         (!merges || check::recordsReadable(*_pathToRcphome, {check::kPluginCustomization})) &&
-         (!records || check::recordsReadable(*_pathToRcphome, {check::kAddonRegistry}));
+  std::vector<check::Record> rewritten = {check::kLauncherSettings};
+  if (pathExists(property(kKeyPluginCustomization))) rewritten.push_back(check::kPluginCustomization);
+  if (shouldRecordInRegistry() && property(kKeyID)) rewritten.push_back(check::kAddonRegistry);
+  return check::recordsReadable(*_pathToRcphome, rewritten);
 }
 
 int Addon::installIntoInstance() const {

@@ -74,10 +74,9 @@ int checkInstance(const std::string& installLocation, const std::string& rcpHome
 int checkAddon(const std::string& rcpHome, const std::string& addonID, bool withSettings,
                const CheckLog& log) {
   namespace check = support::RecordCheck;
-  if (!check::recordsReadable(rcpHome, {check::kAddonRegistry}) ||
-      (withSettings && !check::recordsReadable(rcpHome, {check::kLauncherSettings}))) {
-    return kStatusProvisioningFailed;
-  }
+  std::vector<check::Record> rewritten = {check::kAddonRegistry};
+  if (withSettings) rewritten.push_back(check::kLauncherSettings);
+  if (!check::recordsReadable(rcpHome, rewritten)) return kStatusProvisioningFailed;
   log(platform::kLogInfo, "Checking installed addon : %s .", addonID.c_str());
   if (!support::InstanceService(rcpHome).getAddonInstalledVersion(addonID)) {
     log(platform::kLogError, "Fail to locate installed addon : %s .", addonID.c_str());

@@ -35,7 +35,7 @@ bool reads(const std::string& path, RecordFormat format) {
 
 }  // namespace
 
-bool recordsReadable(const std::string& rcphome, std::initializer_list<Record> records) {
+bool recordsReadable(const std::string& rcphome, const std::vector<Record>& records) {
   bool readable = true;
   for (const Record& record : records) {
     const std::string path = InstanceFiles::appendPathComponent(rcphome, record.name);

@@ -3,8 +3,8 @@
 // is refused (a link, a second link, no regular file, too large) or cannot be read whole is never
 // rebuilt from nothing: the run stops before its first change instead, with the record named in
 // the log, so the administrator knows which file to look at.
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace support::RecordCheck {
 
@@ -23,6 +23,6 @@ inline constexpr Record kAddonRegistry{"addonInfo.plist", RecordFormat::kAddonRe
 // True when each record is missing or reads whole (a property list as a dictionary, the
 // registry with an "addons" array). Every one that does not is logged at level 3 as
 // "Fail to read <path>. It is left unchanged."; all are checked, so every bad record is named.
-bool recordsReadable(const std::string& rcphome, std::initializer_list<Record> records);
+bool recordsReadable(const std::string& rcphome, const std::vector<Record>& records);
 
 }  // namespace support::RecordCheck
