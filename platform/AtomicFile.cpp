@@ -13,16 +13,12 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/UniqueFd.h"
 #include "platform/DescriptorBytes.h"
+#include "platform/MarkedTemporary.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {
-
-constexpr std::string_view kSuffixLetters =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kSuffixLength = 6;
-constexpr int kNameAttempts = 100;
 
 std::error_code lastError() { return std::error_code(errno, std::generic_category()); }
 
@@ -36,16 +32,6 @@ std::string folderOf(const std::string& path) {
 std::string nameOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// ".<name>.tmp-": the name is cut so that the whole stays below NAME_MAX.
-std::string temporaryPrefix(const std::string& name) { return "." + name.substr(0, 200) + ".tmp-"; }
-
-bool isTemporaryOf(std::string_view entry, const std::string& prefix) {
-  if (entry.size() != prefix.size() + kSuffixLength || entry.substr(0, prefix.size()) != prefix) {
-    return false;
-  }
-  return entry.substr(prefix.size()).find_first_not_of(kSuffixLetters) == std::string_view::npos;
 }
 
 // The process's umask without changing it: /proc/self/status has it since Linux 4.7, so no
@@ -63,55 +49,11 @@ mode_t currentUmask() {
   return mask;
 }
 
-// A leftover is a regular file of our naming that no writer holds locked: a live writer keeps
-// its temporary under an exclusive flock until the rename.
-void removeIfLeftover(int folderFd, const char* entry) {
-  UniqueFd fd(::openat(folderFd, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd.valid()) return;
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return;
-  struct stat named {};
-  // Still the same file under that name (unlinkat never follows a link nor removes a folder).
-  if (::fstatat(folderFd, entry, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_ino != info.st_ino ||
-      named.st_dev != info.st_dev) {
-    return;
-  }
-  ::unlinkat(folderFd, entry, 0);
-}
-
-// Removes the temporaries that killed runs left for this target. Errors only mean that some
-// leftover stays; they never stop the write.
-void sweepLeftovers(int folderFd, const std::string& name) {
-  const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listFd < 0) return;
-  DIR* folder = ::fdopendir(listFd);
-  if (folder == nullptr) {
-    ::close(listFd);
-    return;
-  }
-  const std::string prefix = temporaryPrefix(name);
-  while (const dirent* entry = ::readdir(folder)) {
-    if (isTemporaryOf(entry->d_name, prefix)) removeIfLeftover(folderFd, entry->d_name);
-  }
-  ::closedir(folder);
-}
-
-// A few bytes come whole and uninterrupted once the kernel's pool is ready; should the call fail
-// before, the zeros still make a name, which O_EXCL and the next attempts keep unique.
-std::string randomSuffix() {
-  unsigned char bytes[kSuffixLength] = {};
-  (void)::getrandom(bytes, sizeof bytes, 0);
-  std::string suffix;
-  for (unsigned char byte : bytes) suffix += kSuffixLetters[byte % kSuffixLetters.size()];
-  return suffix;
-}
-
 // A uniquely named file next to the target, locked while it lives; removed on destruction
 // unless committed.
 class TempFile {
  public:
-  TempFile(int folderFd, const std::string& target) : folderFd_(folderFd), prefix_(temporaryPrefix(target)) {}
+  TempFile(int folderFd, const std::string& target) : folderFd_(folderFd), target_(target) {}
   ~TempFile() {
     if (!name_.empty()) ::unlinkat(folderFd_, name_.c_str(), 0);
   }
@@ -119,18 +61,8 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
 
   std::error_code create() {
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      std::string name = prefix_ + randomSuffix();
-      fd_.reset(::openat(folderFd_, name.c_str(),
-                         O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-      if (fd_.valid()) {
-        name_ = std::move(name);
-        if (::flock(fd_.get(), LOCK_EX) != 0) return lastError();
-        return {};
-      }
-      if (errno != EEXIST) return lastError();
-    }
-    return std::make_error_code(std::errc::file_exists);
+    fd_ = MarkedTemporary::create(folderFd_, target_, MarkedTemporary::kRecordMarker, name_, O_RDWR);
+    return fd_.valid() ? std::error_code() : lastError();
   }
 
   int fd() const { return fd_.get(); }
@@ -140,7 +72,7 @@ class TempFile {
 
  private:
   int folderFd_;
-  std::string prefix_;
+  std::string target_;
   std::string name_;
   UniqueFd fd_;
 };
@@ -193,7 +125,7 @@ std::error_code replaceFileAtomicallyAt(int folderFd, const std::string& name,
   if (!isPlainName(name)) return std::make_error_code(std::errc::invalid_argument);
   Attributes attributes;
   if (auto error = attributesFor(folderFd, name, owner, mode, attributes)) return error;
-  sweepLeftovers(folderFd, name);
+  MarkedTemporary::sweep(folderFd, MarkedTemporary::kRecordMarker, name);
   TempFile temp(folderFd, name);
   if (auto error = temp.create()) return error;
   if (auto error = writeWhole(temp.fd(), contents)) return error;

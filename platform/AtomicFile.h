@@ -2,13 +2,13 @@
 // The one place that replaces record files (property lists, properties files, manifests, stores).
 //
 // replaceFileAtomically(path, contents) and replaceFileAtomicallyAt(folder, name, contents):
-//   - first remove leftovers of killed runs in the target's folder: entries named exactly
-//     ".<name>.tmp-XXXXXX" (six letters or digits) that are regular files no live writer holds
-//     (see below). Links, folders and every other name are left alone; nothing is followed;
-//   - write the contents to a uniquely named temporary file ".<name>.tmp-XXXXXX" in the
-//     target's folder (O_EXCL, O_NOFOLLOW, O_CLOEXEC), held under an exclusive flock until it is
-//     renamed so that a concurrent writer's sweep never takes it; fsync it, rename it over the
-//     target, then fsync the folder;
+//   - first remove leftovers of killed runs in the target's folder: the target's temporaries
+//     (MarkedTemporary.h, marker ".tmp-rcp-") that no live writer holds. Folders and every
+//     other name are left alone; nothing is followed;
+//   - write the contents to a fresh temporary of that naming in the target's folder (O_EXCL,
+//     O_NOFOLLOW, O_CLOEXEC), held under an exclusive flock until it is renamed so that a
+//     concurrent writer's sweep never takes it; fsync it, rename it over the target, then fsync
+//     the folder;
 //   - a replaced regular file keeps its owner, group and mode (taken from the old file without
 //     following a link); a new file gets the process's owner and default permission bits (0666
 //     less the umask), not the 0600 of a temporary file. With `owner` given, the file written

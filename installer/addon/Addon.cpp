@@ -4,6 +4,8 @@
 
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceLock.h"
+#include "installer/support/RecordCheck.h"
 #include "installer/files/InstanceFiles.h"
 #include "installer/files/PackageReader.h"
 #include "installer/support/RecordFileReport.h"
@@ -62,7 +64,31 @@ std::optional<std::string> Addon::property(const char* key) const {
 }
 
 int Addon::installAddon() const {
-  if (!_pathToRcphome || !_pathToInstallPackage) return kStatusCannotStage;
+  if (!_pathToInstallPackage) {
+    platform::SystemLog::log(kLevelError, "Fail to locate install package. ");
+    return kStatusCannotStage;
+  }
+  if (!_pathToRcphome) {
+    platform::SystemLog::log(kLevelError, "Fail to locate rcp home. ");
+    return kStatusCannotStage;
+  }
+  // Held to the end of the installation: no other run changes the instance meanwhile.
+  support::InstanceLock lock(*_pathToRcphome);
+  if (!lock.mayChange() || !recordsReadable()) return kStatusProvisioningFailed;
+  return installIntoInstance();
+}
+
+// Every record the installation will rewrite is read first: one that exists but cannot be read
+// stops the run before anything is staged, rather than being rebuilt from nothing afterwards.
+bool Addon::recordsReadable() const {
+  namespace check = support::RecordCheck;
+  std::vector<check::Record> rewritten = {check::kLauncherSettings};
+  if (pathExists(property(kKeyPluginCustomization))) rewritten.push_back(check::kPluginCustomization);
+  if (shouldRecordInRegistry() && property(kKeyID)) rewritten.push_back(check::kAddonRegistry);
+  return check::recordsReadable(*_pathToRcphome, rewritten);
+}
+
+int Addon::installIntoInstance() const {
   if (!copyAddonInstallManifest()) {
     platform::SystemLog::log(kLevelError, " Fail to copy install manifest. ");
     return kStatusCannotStage;
@@ -71,17 +97,19 @@ int Addon::installAddon() const {
     platform::SystemLog::log(kLevelWarning, "Fail to copy uninstall manifest. ");
   }
   backupInstallManifest();
-  // A failed write is reported at the end: the run goes on, so that nothing staged is stranded.
+  // A failed write or copy is reported at the end: the run goes on, so that nothing staged is
+  // stranded.
   bool recordsWritten = updateProvisionManifestVersion();
   recordsWritten = mergePluginCustomization() && recordsWritten;
-  copyKeyStores();
-  copyExtras();
+  recordsWritten = copyKeyStores() && recordsWritten;
+  recordsWritten = copyExtras() && recordsWritten;
   bool launcherExited = startProvisioning();
   // The cleanup run and the hand-over to the result panel happen whatever the update did; the
   // result read afterwards is the one the cleanup run left. A launcher killed in either run
   // fails the provisioning even when a later run leaves a good result.
   launcherExited = startProvisioningWithCleanup() && launcherExited;
-  recordsWritten = setupConfiguratioForResultPanel() && recordsWritten;
+  // The result panel's store is a side channel: a store that is not written is only a warning.
+  setupConfiguratioForResultPanel();
   if (!launcherExited || _service.getProvisioningResult() == -1) return kStatusProvisioningFailed;
   if (shouldRecordInRegistry()) recordsWritten = updateAddonRegistry() && recordsWritten;
   _service.updatePermissionsUpdateWorkspace(true, true);
@@ -123,14 +151,16 @@ bool Addon::mergePluginCustomization() const {
                        _pathToRcphome, support::kPluginCustomizationName);
 }
 
-void Addon::copyKeyStores() const {
+bool Addon::copyKeyStores() const {
   const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  if (std::optional<std::string> folder = property(kKeyKeystore)) _service.copyKeyStores(*folder, &reader);
+  std::optional<std::string> folder = property(kKeyKeystore);
+  return !folder || _service.copyKeyStores(*folder, &reader);
 }
 
-void Addon::copyExtras() const {
+bool Addon::copyExtras() const {
   const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  if (std::optional<std::string> folder = property(kKeyExtras)) _service.copyExtras(*folder, &reader);
+  std::optional<std::string> folder = property(kKeyExtras);
+  return !folder || _service.copyExtras(*folder, &reader);
 }
 
 }  // namespace addon

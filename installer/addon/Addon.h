@@ -23,7 +23,8 @@ class Addon {
         const std::optional<std::string>& pathToInstallLocation);
 
   // The exit status of the post-install program: 0, 190 or 199. A launcher run that did not
-  // exit on its own, and a record that could not be written, make it 190.
+  // exit on its own, a record that could not be read before or written after, a copy that
+  // failed, and another run holding the instance make it 190.
   int installAddon() const;
 
   // ---- Installation steps ----
@@ -32,8 +33,9 @@ class Addon {
   void backupInstallManifest() const;
   bool updateProvisionManifestVersion() const;  // false (and logged) when the settings were not written
   bool mergePluginCustomization() const;  // false (and logged) when the instance's file was not written
-  void copyKeyStores() const;
-  void copyExtras() const;
+  // False (and logged) when a key store or extra file could not be copied; what was there stays.
+  bool copyKeyStores() const;
+  bool copyExtras() const;
 
   // ---- Provisioning runs ----
   // True when the launcher was started and exited on its own (whatever its result).
@@ -43,10 +45,13 @@ class Addon {
   // ---- Add-on registry and result panel ----
   // False (and logged) when the registry exists but cannot be read, or could not be written.
   bool updateAddonRegistry() const;
-  bool setupConfiguratioForResultPanel() const;  // false (and logged) when the store was not written
+  // False when the store was not written; logged as a warning, it never fails the installation.
+  bool setupConfiguratioForResultPanel() const;
 
  private:
   std::optional<std::string> property(const char* key) const;
+  bool recordsReadable() const;
+  int installIntoInstance() const;
   bool shouldRecordInRegistry() const;
 
   std::optional<std::string> _pathToInstallPackage;

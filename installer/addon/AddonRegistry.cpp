@@ -74,7 +74,8 @@ bool Addon::setupConfiguratioForResultPanel() const {
   store.setPropertyForKey(_pathToRcphome ? std::optional<PlistValue>(*_pathToRcphome) : std::nullopt,
                           kResultPanelRcpHomeKey);
   if (store.saveConfiguration()) return true;
-  support::RecordFileReport::writeFailed(support::kConfigurationStorePath);
+  platform::SystemLog::log(kLevelWarning, "Fail to write %s. The result panel is not told of this run.",
+                           support::kConfigurationStorePath);
   return false;
 }
 

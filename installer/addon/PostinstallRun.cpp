@@ -20,7 +20,10 @@ int runPostinstall(const AddonCommandLine& positions) {
   Addon addon(positions.packagePath, positions.destination, locateRcpHome(positions, configuration));
   platform::SystemLog::log(kLevelInfo, "Begin to install features .");
   support::InstallUtil::initInternalPasteboard(true);
-  return addon.installAddon();
+  const int status = addon.installAddon();
+  // The log file ends with how the run ended.
+  platform::SystemLog::log(kLevelInfo, "postflightAddon exits with %d", status);
+  return status;
 }
 
 }  // namespace addon

@@ -139,7 +139,10 @@ int runPreinstallCheck(const AddonCommandLine& commandLine) {
                         : configurationValue(configuration, kKeyTargetBundle),
       .rcpHome = locateRcpHome(commandLine, configuration),
   };
-  return runChecks(run);
+  const int status = runChecks(run);
+  // The log file ends with how the run ended.
+  log(kLevelInfo, "preflightAddon exits with %d", status);
+  return status;
 }
 
 }  // namespace addon

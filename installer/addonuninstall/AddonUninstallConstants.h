@@ -24,6 +24,7 @@ inline constexpr const char* kFallbackUninstallLog = "/tmp/rcp_addon_uninstall.l
 
 // ---- Command line of purgeAddonRecord ----
 inline constexpr const char* kRcpHomeOption = "-rcphome";
+inline constexpr const char* kRcpFolderName = "rcp";  // the rcp home in the install location
 inline constexpr const char* kAddonIDOption = "-addonID";
 
 }  // namespace addonuninstall

@@ -4,9 +4,11 @@
 #include "installer/addonuninstall/AddonUninstall.h"
 #include "installer/addonuninstall/AddonUninstallConstants.h"
 #include "installer/addonuninstall/RCPAddonUninstall.h"
-#include "installer/support/AddonRegistryFile.h"
+#include "installer/files/InstanceFiles.h"
 #include "installer/support/InstallUtil.h"
-#include "installer/support/RecordFileReport.h"
+#include "installer/support/InstanceLock.h"
+#include "installer/support/InstanceService.h"
+#include "installer/support/RecordCheck.h"
 #include "installer/support/RunLogFileName.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AttachedLogFile.h"
@@ -45,26 +47,16 @@ bool platformRunning(const std::string& installLocation) {
          InstallUtil::checkBundleIsRunning(installLocation);
 }
 
-// A registry that cannot be read finds no add-on; the file is named, as it is left unchanged.
-// Logged by both entry points, like a record that cannot be written back.
-void logWhenRegistryUnreadable(const std::string& rcpHome) {
-  std::string registry = rcpHome + "/" + support::kAddonInfoName;
-  if (!support::AddonRegistryFile::readAddonRecordsForRewrite(registry)) {
-    support::RecordFileReport::unreadable(platform::kLogError, registry);
-  }
-}
-
-// The checks both entry points make, in order; kStatusDone when the add-on may be removed.
-int checkAddonRemoval(const std::string& installLocation, const std::string& rcpHome,
-                      const std::string& addonID, const CheckLog& log) {
+// The checks both entry points make before the instance is locked, in order; kStatusDone when
+// the instance may be changed.
+int checkInstance(const std::string& installLocation, const std::string& rcpHome, const CheckLog& log) {
   log(platform::kLogInfo, "Checking unsupported characters.");
   if (InstallUtil::containUnSupportedCharacters(rcpHome)) {
     log(platform::kLogError, "The specified location contains unsupported characters.");
     return kStatusUnsupportedCharacters;
   }
   log(platform::kLogInfo, "Checking target platform.");
-  support::InstanceService service(rcpHome);
-  if (!service.hasInstanceInstalled()) {
+  if (!support::InstanceService(rcpHome).hasInstanceInstalled()) {
     log(platform::kLogError, "Fail to locate target platform. ");
     return kStatusNoInstance;
   }
@@ -73,9 +65,20 @@ int checkAddonRemoval(const std::string& installLocation, const std::string& rcp
     log(platform::kLogError, "Platform is running.");
     return kStatusPlatformRunning;
   }
+  return kStatusDone;
+}
+
+// With the instance locked: the records the removal rewrites must read (one that does not is
+// logged by its path, by both entry points, and is left unchanged), and the add-on must be
+// recorded.
+int checkAddon(const std::string& rcpHome, const std::string& addonID, bool withSettings,
+               const CheckLog& log) {
+  namespace check = support::RecordCheck;
+  std::vector<check::Record> rewritten = {check::kAddonRegistry};
+  if (withSettings) rewritten.push_back(check::kLauncherSettings);
+  if (!check::recordsReadable(rcpHome, rewritten)) return kStatusProvisioningFailed;
   log(platform::kLogInfo, "Checking installed addon : %s .", addonID.c_str());
-  if (!service.getAddonInstalledVersion(addonID)) {
-    logWhenRegistryUnreadable(rcpHome);
+  if (!support::InstanceService(rcpHome).getAddonInstalledVersion(addonID)) {
     log(platform::kLogError, "Fail to locate installed addon : %s .", addonID.c_str());
     return kStatusAddonNotInstalled;
   }
@@ -88,21 +91,34 @@ std::string uninstallLogPath(const std::string& addonID) {
   return support::runLogFilePath(addonID, kUninstallLogSuffix, kFallbackUninstallLog);
 }
 
+int uninstallWithLog(const std::string& installLocation, const std::string& rcpHome,
+                     const std::string& addonID) {
+  CheckLog log(true);
+  log(platform::kLogInfo, "addon ID : %s .", addonID.c_str());
+  log(platform::kLogInfo, "Home location : %s .", rcpHome.c_str());
+  int status = checkInstance(installLocation, rcpHome, log);
+  if (status != kStatusDone) return status;
+  // Held to the end of the uninstall: no other run changes the instance meanwhile.
+  support::InstanceLock lock(rcpHome);
+  if (!lock.mayChange()) return kStatusProvisioningFailed;
+  status = checkAddon(rcpHome, addonID, true, log);
+  if (status != kStatusDone) return status;
+  log(platform::kLogInfo, "Begin to uninstall addon: %s", addonID.c_str());
+  return AddonUninstall(rcpHome, addonID).uninstallAddon();
+}
+
 int uninstallAddon(const char* installLocationText, const char* addonIDText) {
   std::optional<std::string> installLocation = textOf(installLocationText);
   std::optional<std::string> addonID = textOf(addonIDText);
   if (!installLocation) return kStatusNoInstance;
   if (!addonID) return kStatusNoAddonOrManifest;
-  std::string rcpHome = *installLocation + "/rcp";
+  const std::string rcpHome = support::InstanceFiles::appendPathComponent(*installLocation, kRcpFolderName);
 
   platform::AttachedLogFile logFile(uninstallLogPath(*addonID));
-  CheckLog log(true);
-  log(platform::kLogInfo, "addon ID : %s .", addonID->c_str());
-  log(platform::kLogInfo, "Home location : %s .", rcpHome.c_str());
-  int status = checkAddonRemoval(*installLocation, rcpHome, *addonID, log);
-  if (status != kStatusDone) return status;
-  log(platform::kLogInfo, "Begin to uninstall addon: %s", addonID->c_str());
-  return AddonUninstall(rcpHome, addonID).uninstallAddon();
+  const int status = uninstallWithLog(*installLocation, rcpHome, *addonID);
+  // The log file ends with how the call ended.
+  platform::SystemLog::log(platform::kLogInfo, "RCPUninstallAddon exits with %d", status);
+  return status;
 }
 
 int removeAddonRegistryOnly(const char* installLocationText, const char* addonIDText) {
@@ -110,8 +126,13 @@ int removeAddonRegistryOnly(const char* installLocationText, const char* addonID
   std::optional<std::string> addonID = textOf(addonIDText);
   if (!installLocation) return kStatusNoInstance;
   if (!addonID) return kStatusNoAddonOrManifest;
-  std::string rcpHome = *installLocation + "/rcp";
-  int status = checkAddonRemoval(*installLocation, rcpHome, *addonID, CheckLog(false));
+  const std::string rcpHome = support::InstanceFiles::appendPathComponent(*installLocation, kRcpFolderName);
+  const CheckLog silent(false);
+  int status = checkInstance(*installLocation, rcpHome, silent);
+  if (status != kStatusDone) return status;
+  support::InstanceLock lock(rcpHome);
+  if (!lock.mayChange()) return kStatusProvisioningFailed;
+  status = checkAddon(rcpHome, *addonID, false, silent);
   if (status != kStatusDone) return status;
   // The one line this entry point logs: a record that could not be removed names its file.
   return AddonUninstall(rcpHome, addonID).purgeAddonRecord() ? kStatusDone : kStatusProvisioningFailed;

@@ -1,5 +1,7 @@
 #include "installer/files/AttributeRepair.h"
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -46,8 +48,11 @@ bool AttributeRepair::applyToFolder(int folderFd, const char* name, std::size_t 
   if (!child.valid()) return mayRetry && applyToNonFolder(folderFd, name, depth, false);
   struct stat status {};
   if (::fstat(child.get(), &status) != 0) return false;
-  const bool changed = (hasAttributes(status) || changeThrough(child.get(), status)) && complete_;
-  if (depth >= maxDepth_) return false;  // too deep to descend: its entries stay undone
+  const bool changed = (hasAttributes(status) || changedOrSaid(child.get(), status, name)) && complete_;
+  if (depth >= maxDepth_) {  // too deep to descend: its entries stay undone
+    warnNotChanged(name, "its folders are nested deeper than the repair goes");
+    return false;
+  }
 
   const std::size_t parentLength = path_.size();
   path_.append("/").append(name);
@@ -70,7 +75,18 @@ bool AttributeRepair::applyToNonFolder(int folderFd, const char* name, std::size
     warnOfHardLinks(name, status.st_nlink);
     return false;
   }
-  return changeThrough(pinned.get(), status) && complete_;
+  return changedOrSaid(pinned.get(), status, name) && complete_;
+}
+
+bool AttributeRepair::changedOrSaid(int fd, const struct stat& status, const char* name) const {
+  if (changeThrough(fd, status)) return true;
+  warnNotChanged(name, std::strerror(errno));
+  return false;
+}
+
+void AttributeRepair::warnNotChanged(const char* name, const char* reason) const {
+  platform::SystemLog::log(platform::kLogWarning, "Not changing the owner or mode of %s/%s: %s",
+                           path_.c_str(), name, reason);
 }
 
 // Only ever lets an entry be skipped, never changed: the change is decided on the pinned inode.

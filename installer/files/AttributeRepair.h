@@ -45,6 +45,9 @@ class AttributeRepair {
   bool alreadyRightByName(int folderFd, const char* name) const;
   bool hasAttributes(const struct stat& status) const;
   bool changeThrough(int fd, const struct stat& status) const;
+  // A change that fails is logged at level 4 with the entry and the reason.
+  bool changedOrSaid(int fd, const struct stat& status, const char* name) const;
+  void warnNotChanged(const char* name, const char* reason) const;
   void warnOfHardLinks(const char* name, nlink_t links) const;
 
   StandardAttributes attributes_;

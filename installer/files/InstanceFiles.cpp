@@ -89,9 +89,11 @@ class TempEntry {
 
   std::error_code error() const { return error_; }
   UniqueFd& fd() { return fd_; }
-  // Gives the temporary its final name, which must not exist yet.
-  std::error_code renameTo(const std::string& finalName) {
-    const bool renamed = renameCopyTemporaryNoReplace(dirFd_, name_, finalName.c_str());
+  // Gives the temporary its final name, which must not exist yet unless `replace` is set. The
+  // temporary stays open, and so locked, through the rename.
+  std::error_code renameTo(const std::string& finalName, bool replace) {
+    const bool renamed = replace ? renameCopyTemporaryReplacing(dirFd_, name_, finalName.c_str())
+                                 : renameCopyTemporaryNoReplace(dirFd_, name_, finalName.c_str());
     name_.clear();  // renamed, or removed by the failed rename
     return renamed ? std::error_code() : lastError();
   }
@@ -104,7 +106,8 @@ class TempEntry {
 };
 
 // A file whose contents and mode are taken from an open regular file of one link.
-std::error_code copyOpenFileAt(int source, int dstDir, const std::string& dstName) {
+std::error_code copyOpenFileAt(int source, int dstDir, const std::string& dstName,
+                               bool replace = false) {
   struct stat status {};
   if (::fstat(source, &status) != 0) return lastError();
   if (!S_ISREG(status.st_mode)) return errorOf(std::errc::operation_not_supported);
@@ -116,8 +119,7 @@ std::error_code copyOpenFileAt(int source, int dstDir, const std::string& dstNam
   if (auto error = copyContents(source, temp.fd().get())) return error;
   if (::fchmod(temp.fd().get(), status.st_mode & 0777) != 0) return lastError();
   if (::fsync(temp.fd().get()) != 0) return lastError();
-  if (::close(temp.fd().release()) != 0) return lastError();
-  return temp.renameTo(dstName);
+  return temp.renameTo(dstName, replace);
 }
 
 // The new file is written under a temporary name and then renamed to its name without
@@ -333,6 +335,22 @@ std::error_code copyOpenFileNoOverwrite(int source, const std::string& target) {
   if (!folder.valid()) return lastError();
   removeCopyTemporaries(folder.get());
   if (auto error = copyOpenFileAt(source, folder.get(), name)) return error;
+  ::fsync(folder.get());
+  return {};
+}
+
+std::error_code copyOpenFileReplacing(int source, const std::string& target) {
+  const std::string name = lastPathComponent(target);
+  if (!isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
+  UniqueFd folder = openParentFolder(target);
+  if (!folder.valid()) return lastError();
+  struct stat existing {};
+  if (::fstatat(folder.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISDIR(existing.st_mode)) {
+    return errorOf(std::errc::is_a_directory);  // a folder is never replaced by a file
+  }
+  removeCopyTemporaries(folder.get());
+  if (auto error = copyOpenFileAt(source, folder.get(), name, true)) return error;
   ::fsync(folder.get());
   return {};
 }

@@ -47,6 +47,10 @@ std::vector<std::string> folderEntriesOf(int folderFd);
 std::error_code copyItemNoOverwrite(const std::string& source, const std::string& target);
 // The same for an open regular file (of one link), copied from its current offset.
 std::error_code copyOpenFileNoOverwrite(int source, const std::string& target);
+// The same, replacing a file or link at the target in one rename: the target holds the old
+// entry until the new file is complete, and keeps it when the copy fails. A folder at the
+// target is never replaced (EISDIR).
+std::error_code copyOpenFileReplacing(int source, const std::string& target);
 
 // Removes a file, a link itself or a whole folder tree whose links are removed, never
 // followed. A missing path is no error.

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include <string>
 
 #include "installer/files/CopyTemporaries.h"
@@ -11,6 +13,7 @@
 #include "installer/files/WalkDepth.h"
 #include "platform/PathBeneath.h"
 #include "platform/DescriptorBytes.h"
+#include "platform/SystemLog.h"
 
 namespace support {
 
@@ -21,6 +24,10 @@ constexpr std::size_t kReadBufferSize = 128 * 1024;
 constexpr std::size_t kCopyChunk = std::size_t{1} << 30;
 constexpr std::size_t kLinkTextStart = 256;
 constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr const char* kUnreadableSource = "it cannot be read, or the package's owner could not read it";
+constexpr const char* kRefusedFile =
+    "not a regular file of one link that the package's owner could read";
+constexpr const char* kTooDeep = "its folders are nested deeper than a copy goes";
 
 // Owner first: changing it clears the set-id bits, which the mode then puts back. Only root
 // may give a file away; anyone else keeps the copy as their own.
@@ -50,6 +57,16 @@ unsigned char physicalType(int folderFd, const char* name) {
 
 TreeCopier::TreeCopier(const PackageReader* reader) : reader_(reader), maxDepth_(maxWalkDepth(2)) {}
 
+void TreeCopier::fail(const char* name, const char* reason) {
+  failed_ = true;
+  std::string path = targetPath_;
+  if (!relative_.empty()) path += "/" + relative_;
+  if (name != nullptr && *name != '\0') path += std::string("/") + name;
+  platform::SystemLog::log(platform::kLogError, "Fail to copy %s: %s.", path.c_str(), reason);
+}
+
+void TreeCopier::failWithErrno(const char* name) { fail(name, std::strerror(errno)); }
+
 void TreeCopier::setRoot(int sourceFd) {
   root_.reset(::fcntl(sourceFd, F_DUPFD_CLOEXEC, 0));
   relative_.clear();
@@ -65,18 +82,32 @@ void TreeCopier::leave() {
   relative_.erase(slash == std::string::npos ? 0 : slash);
 }
 
-void TreeCopier::copyAsNewFolder(platform::UniqueFd source, int targetParentFd, const char* name) {
+bool TreeCopier::copyAsNewFolder(platform::UniqueFd source, int targetParentFd, const char* name,
+                                 const std::string& targetPath) {
+  targetPath_ = targetPath;
+  failed_ = false;
   OpenFolder folder = checkedFolder(std::move(source));
-  if (!folder.fd.valid()) return;
+  if (!folder.fd.valid()) {
+    fail(nullptr, kUnreadableSource);
+    return false;
+  }
   setRoot(folder.fd.get());
   copyFolder(std::move(folder), targetParentFd, name);
+  return !failed_;
 }
 
-void TreeCopier::mergeInto(platform::UniqueFd source, platform::UniqueFd target) {
+bool TreeCopier::mergeInto(platform::UniqueFd source, platform::UniqueFd target,
+                           const std::string& targetPath) {
+  targetPath_ = targetPath;
+  failed_ = false;
   OpenFolder folder = checkedFolder(std::move(source));
-  if (!folder.fd.valid()) return;
+  if (!folder.fd.valid()) {
+    fail(nullptr, kUnreadableSource);
+    return false;
+  }
   setRoot(folder.fd.get());
   mergeFolders(std::move(folder), std::move(target));
+  return !failed_;
 }
 
 TreeCopier::OpenFolder TreeCopier::checkedFolder(platform::UniqueFd fd) {
@@ -91,10 +122,11 @@ TreeCopier::OpenFolder TreeCopier::checkedFolder(platform::UniqueFd fd) {
 
 void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* name) {
   // Private until its content is in place; its own mode is set last.
-  if (::mkdirat(targetParentFd, name, S_IRWXU) != 0) return;
+  // Failures name the folder itself: the current folder is this one already.
+  if (::mkdirat(targetParentFd, name, S_IRWXU) != 0) return failWithErrno(nullptr);
   platform::UniqueFd target(::openat(targetParentFd, name, kOpenFolderFlags | O_NOFOLLOW));
   struct stat targetStatus {};
-  if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return;
+  if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return failWithErrno(nullptr);
   sourceTrail_.push(FolderId::of(source.status));
   targetTrail_.push(FolderId::of(targetStatus));
   {
@@ -110,7 +142,7 @@ void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* n
 
 void TreeCopier::mergeFolders(OpenFolder source, platform::UniqueFd target) {
   struct stat targetStatus {};
-  if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return;
+  if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return failWithErrno(nullptr);
   removeCopyTemporaries(target.get());  // left by killed runs
   sourceTrail_.push(FolderId::of(source.status));
   targetTrail_.push(FolderId::of(targetStatus));
@@ -124,12 +156,13 @@ void TreeCopier::mergeFolders(OpenFolder source, platform::UniqueFd target) {
   targetTrail_.pop();
 }
 
-void TreeCopier::copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd) {
+void TreeCopier::copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd,
+                           bool replace) {
   if (type == DT_UNKNOWN) type = physicalType(sourceFd, name);
   if (type == DT_REG) {
-    copyFile(sourceFd, name, targetFd);
+    copyFile(sourceFd, name, targetFd, replace);
   } else if (type == DT_LNK) {
-    copyLink(sourceFd, name, targetFd);
+    copyLink(sourceFd, name, targetFd, replace);
   } else if (type == DT_DIR) {
     OpenFolder child = openSourceFolder(sourceFd, name, false);
     if (!child.fd.valid()) return;
@@ -144,6 +177,8 @@ void TreeCopier::mergeEntry(int sourceFd, const char* name, unsigned char type, 
   OpenFolder child{};
   bool loop = false;
   if (type == DT_DIR) child = openSourceFolder(sourceFd, name, false);
+  // A link where an earlier copy left a link: the new link replaces the old one.
+  if (type == DT_LNK && physicalType(targetFd, name) == DT_LNK) return copyLink(sourceFd, name, targetFd, true);
   if (type == DT_LNK) child = openLinkedFolderInsideTree(name, loop);
   if (loop) return;  // a link back to a folder being copied: nothing more to take
   if (child.fd.valid()) {
@@ -152,11 +187,16 @@ void TreeCopier::mergeEntry(int sourceFd, const char* name, unsigned char type, 
     leave();
     return;
   }
-  if (type == DT_DIR) return;  // refused or too deep: nothing of it is taken
+  if (type == DT_DIR) return;  // refused or too deep (reported): nothing of it is taken
   if (type != DT_REG && type != DT_LNK) return;
-  if (type == DT_REG && !mayTakeFile(sourceFd, name)) return;  // the target keeps its entry
-  removeEntryOfFolder(targetFd, name);  // a failure shows as a failed copy below
-  copyEntry(sourceFd, name, type, targetFd);
+  if (type == DT_REG && !mayTakeFile(sourceFd, name)) return fail(name, kRefusedFile);
+  // A folder another add-on put there is never deleted to make room for a file or a link.
+  struct stat existing {};
+  if (::fstatat(targetFd, name, &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(existing.st_mode)) {
+    return fail(name, "a folder of that name is in its place");
+  }
+  // The new entry replaces the old one in one rename: a copy that fails keeps the old one.
+  copyEntry(sourceFd, name, type, targetFd, true);
 }
 
 void TreeCopier::mergeSubfolder(OpenFolder source, int targetFd, const char* name) {
@@ -166,15 +206,25 @@ void TreeCopier::mergeSubfolder(OpenFolder source, int targetFd, const char* nam
     mergeFolders(std::move(source), std::move(existing));
   } else if (openError == ENOENT) {
     copyFolder(std::move(source), targetFd, name);
+  } else {
+    // A file or a link where the source has a folder is left alone: nothing is written through
+    // it, and nothing of the instance is deleted for it.
+    fail(nullptr, openError == ELOOP || openError == ENOTDIR ? "a file or a link is in its place"
+                                                            : std::strerror(openError));
   }
-  // A file or a link where the source has a folder is left alone: nothing is written through it.
 }
 
 TreeCopier::OpenFolder TreeCopier::openSourceFolder(int sourceFd, const char* name, bool followLinks) {
-  if (sourceTrail_.depth() >= maxDepth_) return {};
+  if (sourceTrail_.depth() >= maxDepth_) {
+    fail(name, kTooDeep);
+    return {};
+  }
   OpenFolder folder = checkedFolder(
       platform::UniqueFd(::openat(sourceFd, name, kOpenFolderFlags | (followLinks ? 0 : O_NOFOLLOW))));
-  if (!folder.fd.valid()) return folder;
+  if (!folder.fd.valid()) {
+    fail(name, kUnreadableSource);
+    return folder;
+  }
   FolderId id = FolderId::of(folder.status);
   if (sourceTrail_.contains(id) || targetTrail_.contains(id)) return {};
   return folder;
@@ -187,6 +237,7 @@ TreeCopier::OpenFolder TreeCopier::openLinkedFolderInsideTree(const char* name, 
       checkedFolder(platform::openInsideFollowingLinks(root_.get(), path, kOpenFolderFlags));
   if (!folder.fd.valid()) return folder;
   FolderId id = FolderId::of(folder.status);
+  if (sourceTrail_.depth() >= maxDepth_) fail(name, kTooDeep);
   loop = sourceTrail_.contains(id) || targetTrail_.contains(id) || sourceTrail_.depth() >= maxDepth_;
   if (loop) return {};
   return folder;
@@ -202,43 +253,52 @@ bool TreeCopier::mayTake(const struct stat& status) const {
          (reader_ == nullptr || reader_->mayRead(status));
 }
 
-void TreeCopier::copyFile(int sourceFd, const char* name, int targetFd) {
+void TreeCopier::copyFile(int sourceFd, const char* name, int targetFd, bool replace) {
   // O_NONBLOCK: an entry swapped for a pipe must not hang the copy; it fails the check below.
   platform::UniqueFd from(::openat(sourceFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat status {};
-  if (!from.valid() || ::fstat(from.get(), &status) != 0 || !mayTake(status)) return;
+  if (!from.valid() || ::fstat(from.get(), &status) != 0) return failWithErrno(name);
+  if (!mayTake(status)) return fail(name, kRefusedFile);
   std::string temporary;
+  // Locked while it is written and until it has its name (CopyTemporaries.h).
   platform::UniqueFd to = createCopyTemporary(targetFd, name, temporary);
-  if (!to.valid()) return;
-  if (!copyContent(from.get(), to.get(), status.st_size)) {
-    to.reset();
+  if (!to.valid()) return failWithErrno(name);
+  if (!copyContent(from.get(), to.get(), status.st_size) || ::fsync(to.get()) != 0) {
+    const int error = errno;
     ::unlinkat(targetFd, temporary.c_str(), 0);  // no half copies
-    return;
+    return fail(name, std::strerror(error));
   }
   copyOwnerModeAndTimes(to.get(), status);
-  to.reset();
-  renameCopyTemporaryNoReplace(targetFd, temporary, name);  // an existing name stays as it is
+  // Without `replace` an existing name stays as it is.
+  const bool renamed = replace ? renameCopyTemporaryReplacing(targetFd, temporary, name)
+                               : renameCopyTemporaryNoReplace(targetFd, temporary, name);
+  if (!renamed) failWithErrno(name);
 }
 
-void TreeCopier::copyLink(int sourceFd, const char* name, int targetFd) {
+void TreeCopier::copyLink(int sourceFd, const char* name, int targetFd, bool replace) {
   struct stat status {};
-  if (::fstatat(sourceFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode)) return;
+  if (::fstatat(sourceFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode)) {
+    return fail(name, kUnreadableSource);
+  }
   std::string text(std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, kLinkTextStart), '\0');
   while (true) {
     ssize_t length = ::readlinkat(sourceFd, name, text.data(), text.size());
-    if (length < 0) return;
+    if (length < 0) return failWithErrno(name);
     if (static_cast<std::size_t>(length) < text.size()) {
       text.resize(static_cast<std::size_t>(length));
       break;
     }
     text.resize(text.size() * 2);  // changed since it was looked at: read it again
   }
-  if (::symlinkat(text.c_str(), targetFd, name) != 0) return;
-  if (::fchownat(targetFd, name, status.st_uid, status.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
+  // A link that replaces an entry is made under a temporary name and renamed over it.
+  const std::string made = replace ? copyTemporaryNameFor(name) : std::string(name);
+  if (::symlinkat(text.c_str(), targetFd, made.c_str()) != 0) return failWithErrno(name);
+  if (::fchownat(targetFd, made.c_str(), status.st_uid, status.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
     // not permitted: the link stays owned by whoever made it
   }
   const timespec times[2] = {status.st_atim, status.st_mtim};
-  ::utimensat(targetFd, name, times, AT_SYMLINK_NOFOLLOW);
+  ::utimensat(targetFd, made.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  if (replace && !renameCopyTemporaryReplacing(targetFd, made, name)) failWithErrno(name);
 }
 
 bool TreeCopier::copyContent(int from, int to, off_t size) {

@@ -12,16 +12,21 @@
 // file system) is not copied. Given a package reader, entries that user could not read are
 // left out as well.
 //
-// Each file is written under a temporary name in its folder (see CopyTemporaries.h) and renamed
-// to its name only when complete, without replacing anything there: a killed or failed copy
-// never leaves a partial file under the final name. A merge first removes the temporaries that
-// killed runs left in each existing folder it writes to.
+// Each file is written under a temporary name in its folder (see CopyTemporaries.h), locked
+// while it is written, and renamed to its name only when complete: a killed or failed copy
+// never leaves a partial file under the final name. A merge replaces an existing file or link
+// by renaming the complete new one over it, so a failed copy keeps the old one. A merge first
+// removes the temporaries that killed runs left in each existing folder it writes to.
 //
-// Writes never follow a link: targets are created exclusively, replaced entries are removed
-// without following links, and a target entry that is a link or a file where the source has a
-// folder is left alone rather than written through. A folder already on the current path (a
-// link loop in the source, or the target lying inside the source) is not descended into again.
-// Failures are not reported; whatever was copied stays.
+// Writes never follow a link: targets are created exclusively or renamed over, and a target
+// entry that is a link or a file where the source has a folder, or a folder where the source
+// has a file or a link, is left alone rather than written through or deleted. A folder already
+// on the current path (a link loop in the source, or the target lying inside the source) is not
+// descended into again.
+//
+// Every entry that is not copied (refused, nested too deep, in conflict with the target, or a
+// failed write such as a full disk) is logged at level 3 as "Fail to copy <target path>:
+// <reason>." and makes the copy report failure; whatever was copied stays.
 #include <sys/stat.h>
 
 #include <cstddef>
@@ -40,10 +45,13 @@ class TreeCopier {
   // Without a reader, whatever root can read is copied (no link left, no hard link taken).
   explicit TreeCopier(const PackageReader* reader = nullptr);
 
-  // Copies the open source folder as a new folder `name` of the target parent.
-  void copyAsNewFolder(platform::UniqueFd source, int targetParentFd, const char* name);
-  // Merges the open source folder into the open target folder.
-  void mergeInto(platform::UniqueFd source, platform::UniqueFd target);
+  // Copies the open source folder as a new folder `name` of the target parent, whose path
+  // `targetPath` names the new folder in log lines. True when every entry was copied.
+  bool copyAsNewFolder(platform::UniqueFd source, int targetParentFd, const char* name,
+                       const std::string& targetPath);
+  // Merges the open source folder into the open target folder (at `targetPath`). True when
+  // every entry was copied.
+  bool mergeInto(platform::UniqueFd source, platform::UniqueFd target, const std::string& targetPath);
 
  private:
   struct OpenFolder {
@@ -53,14 +61,15 @@ class TreeCopier {
 
   void copyFolder(OpenFolder source, int targetParentFd, const char* name);
   void mergeFolders(OpenFolder source, platform::UniqueFd target);
-  void copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd);
+  void copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd,
+                 bool replace = false);
   void mergeEntry(int sourceFd, const char* name, unsigned char type, int targetFd);
   void mergeSubfolder(OpenFolder source, int targetFd, const char* name);
-  void copyFile(int sourceFd, const char* name, int targetFd);
+  void copyFile(int sourceFd, const char* name, int targetFd, bool replace);
   // A regular file of one link that the reader, if any, may read.
   bool mayTake(const struct stat& status) const;
   bool mayTakeFile(int sourceFd, const char* name) const;
-  void copyLink(int sourceFd, const char* name, int targetFd);
+  void copyLink(int sourceFd, const char* name, int targetFd, bool replace);
   bool copyContent(int from, int to, off_t size);
   bool copyContentByReading(int from, int to);
   // Opens a folder found in the source; invalid when it is already on the current path or
@@ -70,6 +79,9 @@ class TreeCopier {
   // set when that folder is already on the current path (or the walk is as deep as it may go).
   OpenFolder openLinkedFolderInsideTree(const char* name, bool& loop);
   OpenFolder checkedFolder(platform::UniqueFd fd);
+  // Logs the entry of the current folder (none: the folder itself) as not copied.
+  void fail(const char* name, const char* reason);
+  void failWithErrno(const char* name);
   void setRoot(int sourceFd);
   void enter(const char* name);
   void leave();
@@ -77,6 +89,8 @@ class TreeCopier {
   const PackageReader* reader_;
   platform::UniqueFd root_;  // the copied tree's top folder
   std::string relative_;      // the current source folder, relative to root_
+  std::string targetPath_;    // the target's top folder, for log lines
+  bool failed_ = false;
 
   FolderTrail sourceTrail_;
   FolderTrail targetTrail_;

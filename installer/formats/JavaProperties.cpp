@@ -1,5 +1,6 @@
 #include "installer/formats/JavaProperties.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 
 #include "installer/formats/JavaPropertiesText.h"
@@ -18,14 +19,15 @@ JavaProperties::JavaProperties(const std::optional<std::string>& file) {
   initDictionary();
 }
 
-// A missing or unreadable file leaves the set empty; a later save creates the file. Entries go
-// into the set as they are read, so a file of many repeated keys costs no more than its text.
+// A missing file leaves the set empty; a later save creates the file. A file that is there but
+// is refused (a link, a second link, no regular file, too large) or cannot be read leaves the
+// set empty too, and is never replaced by it. Entries go into the set as they are read, so a
+// file of many repeated keys costs no more than its text.
 void JavaProperties::initDictionary() {
   std::optional<std::string> bytes = readRegularFileBytes(*_file, kJavaPropertiesSizeCap);
   if (!bytes) {
     struct stat info {};
-    _fileTooLarge = ::lstat(_file->c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-                    static_cast<std::size_t>(info.st_size) > kJavaPropertiesSizeCap;
+    _fileUnread = ::lstat(_file->c_str(), &info) == 0 || errno != ENOENT;
     return;
   }
   properties_text::parse(*bytes, [this](properties_text::Entry& entry) {
@@ -77,7 +79,7 @@ void JavaProperties::mergeWithJavaProperties(const std::string& path) {
 
 bool JavaProperties::savePropertiesToFile(const std::optional<std::string>& path) const {
   std::optional<std::string> target = path ? platform::expandTildeInPath(*path) : _file;
-  if (!target || (_fileTooLarge && target == _file)) return false;
+  if (!target || (_fileUnread && target == _file)) return false;
   std::string text;
   for (const auto& [key, value] : _dict) {
     auto separator = _optionSeparators.find(key);

@@ -30,8 +30,9 @@ class JavaProperties {
   std::vector<std::string> propertyNames() const;
   std::vector<std::string> allProperties() const;
   void mergeWithJavaProperties(const std::string& path);
-  // None writes to the bound file. True when the file was written. A bound file that was too
-  // large to read is never replaced by what little was set since (false).
+  // None writes to the bound file. True when the file was written. A bound file that is there
+  // but could not be read (refused as a link, a hard link or no regular file, too large, or
+  // unreadable) is never replaced by what little was set since (false).
   bool savePropertiesToFile(const std::optional<std::string>& path = std::nullopt) const;
 
   const std::optional<std::string>& file() const { return _file; }
@@ -44,7 +45,7 @@ class JavaProperties {
   // The separators of option lines ("-Xss 1m") as read, so that they are written back so.
   std::map<std::u16string, std::string> _optionSeparators;
   std::optional<std::string> _file;
-  bool _fileTooLarge = false;
+  bool _fileUnread = false;  // the bound file is there but was not read
 };
 
 }  // namespace support

@@ -3,6 +3,7 @@
 #include "installer/hotfix/HotfixUninstall.h"
 #include "installer/hotfix/RCPHotfixUninstall.h"
 #include "installer/support/InstallUtil.h"
+#include "installer/support/InstanceLock.h"
 #include "installer/files/InstanceFiles.h"
 #include "platform/SystemLog.h"
 
@@ -17,7 +18,7 @@ int uninstallHotfix(const char* installLocation, bool peloraHotfix) {
   if (installLocation == nullptr || !support::InstanceFiles::exists(installLocation)) {
     return kStatusNoInstance;
   }
-  std::string rcpHome = std::string(installLocation) + "/rcp";
+  const std::string rcpHome = support::InstanceFiles::appendPathComponent(installLocation, kRcpFolderName);
 
   log(platform::kLogInfo, "Checking unsupported characters.");
   if (InstallUtil::containUnSupportedCharacters(rcpHome)) return kStatusUnsupportedCharacters;
@@ -29,6 +30,9 @@ int uninstallHotfix(const char* installLocation, bool peloraHotfix) {
   if (InstallUtil::checkBundleIsRunning(*bundle)) return kStatusPlatformRunning;
 
   log(platform::kLogInfo, "Removing hotfix.");
+  // Held to the end of the rollback: no other run changes the instance meanwhile.
+  support::InstanceLock lock(rcpHome);
+  if (!lock.mayChange()) return kStatusProvisioningFailed;
   HotfixUninstall rollback(rcpHome);
   bool done = peloraHotfix ? rollback.uninstallOldPeloraHotfix() : rollback.uninstallOldHotfix();
   return done ? kStatusRolledBack : kStatusProvisioningFailed;

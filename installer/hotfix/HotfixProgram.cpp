@@ -14,6 +14,7 @@
 #include "installer/support/SupportConstants.h"
 #include "installer/support/UninstallErrorLine.h"
 #include "platform/AttachedLogFile.h"
+#include "platform/SystemLog.h"
 
 namespace hotfix {
 namespace {
@@ -65,10 +66,13 @@ int runHotfixUninstallProgram(int argc, const char* const* argv, std::FILE* out)
     std::fprintf(out,
                  "RCP home of Tallo installation cannot be determined! \n"
                  "Usage: peloraHotfixUninstall -rcphome <absolute pathToRcphome>\n");
+    platform::SystemLog::log(platform::kLogInfo, "peloraHotfixUninstall exits with %d", kStatusNoBundle);
     return kStatusNoBundle;
   }
   int status = RCPUninstallPeloraHotfix(location->c_str());
   printStatus(out, status);
+  // The trace file, when there is one, ends with how the run ended.
+  platform::SystemLog::log(platform::kLogInfo, "peloraHotfixUninstall exits with %d", status);
   return status;
 }
 

@@ -4,6 +4,7 @@
 #include "installer/support/InstallUtil.h"
 #include "installer/files/InstanceFiles.h"
 #include "installer/support/LauncherContract.h"
+#include "installer/support/RecordCheck.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
 #include "platform/AtomicFile.h"
@@ -47,7 +48,8 @@ bool HotfixUninstall::stageUninstallManifest(const char* manifestName) const {
 }
 
 std::string HotfixUninstall::uninstallManifestPath(const char* manifestName) const {
-  return _pathToRcpHome + "/" + support::kDeployFolder + "/" + manifestName;
+  return support::InstanceFiles::appendPathComponent(
+      support::InstanceFiles::appendPathComponent(_pathToRcpHome, support::kDeployFolder), manifestName);
 }
 
 // A rolled-back hotfix cannot be rolled back a second time.
@@ -96,25 +98,34 @@ bool HotfixUninstall::recordWritten(bool written, const std::string& file) const
 // A launcher that did not exit on its own fails the rollback whatever result file it left. The
 // success line is printed only when the records were written too.
 bool HotfixUninstall::rollBack(bool (HotfixUninstall::*stage)() const, const char* manifestName) const {
+  // The records the rollback rewrites are read first: one that cannot be read stops it here.
+  namespace check = support::RecordCheck;
+  if (!check::recordsReadable(_pathToRcpHome, {check::kLauncherSettings, check::kInstallInfo})) {
+    return false;
+  }
   if (!(this->*stage)()) return false;
   _instance.backupInstallManifest();
   bool recorded = recordWritten(
       _instance.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion()),
-      _pathToRcpHome + "/" + support::kLauncherPropertiesName);
+      support::InstanceFiles::appendPathComponent(_pathToRcpHome, support::kLauncherPropertiesName));
   bool launcherExited = startProvisioning();
   // The recorded hotfix goes before the result is known, and stays gone on failure.
   recorded = recordWritten(_instance.updateHotfixVersion(std::nullopt),
-                           _pathToRcpHome + "/" + support::kInstallInfoName) && recorded;
+                           support::InstanceFiles::appendPathComponent(_pathToRcpHome, support::kInstallInfoName)) && recorded;
   if (!launcherExited || _instance.getProvisioningResult() == -1 || !cleanup()) {
     reportProvisioningFailed();
     return false;
   }
   _instance.removeProvisionRCFile();
   if (recorded) std::fprintf(out_, "%s\n", kProvisioningSucceededMessage);
+  removeHotfixReceipt();
   _instance.updatePermissionsUpdateWorkspace(false, true);
   if (recorded) removeUninstallManifest(manifestName);
   return recorded;
 }
+
+// A hotfix leaves no receipt of its own to remove; the step stays where the rollback has it.
+bool HotfixUninstall::removeHotfixReceipt() const { return true; }
 
 bool HotfixUninstall::uninstallOldHotfix() const {
   return rollBack(&HotfixUninstall::copyUninstallManifest, kHotfixUninstallManifest);

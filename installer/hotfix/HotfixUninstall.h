@@ -3,7 +3,8 @@
 // left in "deploy" is staged as the update manifest and applied by provisioning runs of the
 // platform; on success a cleanup run follows, the workspace permissions are repaired and the
 // uninstall manifest is removed. A launcher that did not exit on its own, or a record
-// ("installInfo.plist", "rcplauncher.properties") that could not be written, fails it.
+// ("installInfo.plist", "rcplauncher.properties") that could not be written, fails it; one that
+// exists but cannot be read fails it before anything changes.
 #include <cstdio>
 #include <string>
 
@@ -23,6 +24,7 @@ class HotfixUninstall {
   bool cleanup() const;
   bool uninstallOldHotfix() const;
   bool uninstallOldPeloraHotfix() const;
+  bool removeHotfixReceipt() const;  // nothing to remove: always true
 
  private:
   bool stageUninstallManifest(const char* manifestName) const;

@@ -51,10 +51,11 @@ void startProvisionWithArgs(const std::string& commandLine);
 // Copies the source folder to a missing target, or merges it into an existing one: files
 // replace entries of the same name, folders are merged, other target entries stay. Nothing is
 // written through a link in the target, and a folder met again through a link loop is skipped.
-void copyFolderFromTo(const std::string& source, const std::string& target);
+// True when everything was copied; every entry that was not is logged with its reason.
+bool copyFolderFromTo(const std::string& source, const std::string& target);
 // The same from an open source folder; with a reader, only what that user could read is taken
 // (see TreeCopier.h).
-void copyOpenFolderTo(platform::UniqueFd source, const std::string& target,
+bool copyOpenFolderTo(platform::UniqueFd source, const std::string& target,
                       const PackageReader* reader);
 
 // ---- Error channel and trace output ----

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "installer/files/TreeCopier.h"
 #include "platform/ChildProcess.h"
 #include "platform/PathBeneath.h"
+#include "platform/SystemLog.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDatabase.h"
 
@@ -94,7 +96,15 @@ std::string getInstallerRootThrough(const std::string& path) {
 
 bool changeAttributesForDirectory(const std::string& path) {
   // Neither the folder nor any folder above it is followed: a link on the way refuses it.
-  return changeAttributesBelowFolder(platform::openWithoutLinks(path, kOpenFolderFlags), path);
+  platform::UniqueFd folder = platform::openWithoutLinks(path, kOpenFolderFlags);
+  if (!folder.valid()) {
+    const int error = errno;
+    if (error == ENOENT) return false;  // nothing there to repair
+    platform::SystemLog::log(platform::kLogWarning, "Not changing the owner or mode below %s: %s",
+                             path.c_str(), error == ELOOP ? "a link on its path" : std::strerror(error));
+    return false;
+  }
+  return changeAttributesBelowFolder(std::move(folder), path);
 }
 
 bool changeAttributesBelowFolder(platform::UniqueFd folder, const std::string& path) {
@@ -112,30 +122,38 @@ void startProvisionWithArgs(const std::string& commandLine) {
   platform::runChildAndWait(*words);  // the status is of no interest to callers
 }
 
-void copyFolderFromTo(const std::string& source, const std::string& target) {
-  copyOpenFolderTo(platform::UniqueFd(::open(source.c_str(), kOpenFolderFlags)), target, nullptr);
+bool copyFolderFromTo(const std::string& source, const std::string& target) {
+  return copyOpenFolderTo(platform::UniqueFd(::open(source.c_str(), kOpenFolderFlags)), target, nullptr);
 }
 
-void copyOpenFolderTo(platform::UniqueFd from, const std::string& target,
+bool copyOpenFolderTo(platform::UniqueFd from, const std::string& target,
                       const PackageReader* reader) {
-  if (!from.valid() || target.empty()) return;
+  if (!from.valid() || target.empty()) {
+    platform::SystemLog::log(platform::kLogError, "Fail to copy %s: its source cannot be read.",
+                             target.c_str());
+    return false;
+  }
   TreeCopier copier(reader);
   std::string name = path_text::lastPathComponent(target);
   if (name == "/") {
-    copier.mergeInto(std::move(from), platform::UniqueFd(::open("/", kOpenFolderFlags)));
-    return;
+    return copier.mergeInto(std::move(from), platform::UniqueFd(::open("/", kOpenFolderFlags)), target);
   }
   std::string parent = path_text::deletingLastPathComponent(target);
   platform::UniqueFd targetParent(::open(parent.empty() ? "." : parent.c_str(), kOpenFolderFlags));
-  if (!targetParent.valid()) return;
-  platform::UniqueFd existing(::openat(targetParent.get(), name.c_str(), kOpenFolderFlags | O_NOFOLLOW));
-  int openError = errno;
-  if (existing.valid()) {
-    copier.mergeInto(std::move(from), std::move(existing));
-  } else if (openError == ENOENT) {
-    copier.copyAsNewFolder(std::move(from), targetParent.get(), name.c_str());
+  platform::UniqueFd existing;
+  if (targetParent.valid()) {
+    existing.reset(::openat(targetParent.get(), name.c_str(), kOpenFolderFlags | O_NOFOLLOW));
+  }
+  const int openError = errno;
+  if (existing.valid()) return copier.mergeInto(std::move(from), std::move(existing), target);
+  if (targetParent.valid() && openError == ENOENT) {
+    return copier.copyAsNewFolder(std::move(from), targetParent.get(), name.c_str(), target);
   }
   // A file or a link in the target's place is left alone: nothing is written through it.
+  platform::SystemLog::log(platform::kLogError, "Fail to copy %s: %s.", target.c_str(),
+                           openError == ELOOP || openError == ENOTDIR ? "a file or a link is in its place"
+                                                                      : std::strerror(openError));
+  return false;
 }
 
 }  // namespace support::InstallUtil

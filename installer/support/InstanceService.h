@@ -64,8 +64,10 @@ class InstanceService {
   bool copyOgsiAgentProperties(const std::string& templatePath) const;
   bool generateJVMPropertiesWithTemplate(const std::optional<std::string>& templatePath) const;
   // Sources named by an add-on package are taken with its owner's rights (PackageReader.h).
-  void copyKeyStores(const std::string& folder, const PackageReader* packageReader = nullptr) const;
-  void copyExtras(const std::string& folder, const PackageReader* packageReader = nullptr) const;
+  // Both give false (and log the path and the reason) when something could not be copied;
+  // what was in the instance then stays.
+  bool copyKeyStores(const std::string& folder, const PackageReader* packageReader = nullptr) const;
+  bool copyExtras(const std::string& folder, const PackageReader* packageReader = nullptr) const;
   void updatePermissionsUpdateWorkspace(bool updateInstance, bool updateWorkspace) const;
   bool mergePluginCustomizationWithBase(const std::optional<std::string>& path) const;
   // False when there is nothing to merge into, or the instance's file could not be written

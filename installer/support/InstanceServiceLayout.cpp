@@ -75,6 +75,8 @@ std::string expandWorkspace(const std::string& value, const std::string& home) {
 }
 
 constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr const char* kRefusedSourceFile =
+    "not a regular file of one link that the package's owner could read";
 
 // A folder files are copied from: out of a package with its owner's rights, else as named.
 platform::UniqueFd openSourceFolder(const std::string& folder, const PackageReader* reader) {
@@ -209,38 +211,63 @@ bool InstanceService::generateJVMPropertiesWithTemplate(
   return owner && !files::replaceFileWithStandardAttributes(target, "", *owner);
 }
 
-void InstanceService::copyKeyStores(const std::string& folder,
+// The new key stores replace the old ones of the same name in one rename each; the old ones
+// the package does not bring go only once every new one is in place. A copy that fails keeps
+// every key store there was. A package without its key store folder brings none: the old ones
+// go, as the platform expects.
+bool InstanceService::copyKeyStores(const std::string& folder,
                                     const PackageReader* packageReader) const {
-  if (!_pathToRcphome) return;  // no instance to put them in
+  if (!_pathToRcphome) return true;  // no instance to put them in
   log(platform::kLogInfo, ".keystore source files are in %s.", folder.c_str());
 
   const std::string deploy = inRcphome(*_pathToRcphome, kDeployFolder);
+  platform::UniqueFd sourceFolder = openSourceFolder(folder, packageReader);
+  if (!sourceFolder.valid() && files::existsNoFollow(folder)) {
+    log(platform::kLogError, "Fail to copy key stores from %s: it cannot be read. The key stores "
+        "are left unchanged.", folder.c_str());
+    return false;
+  }
+  std::vector<std::string> copied;
+  if (sourceFolder.valid()) copied = keystoreNames(files::folderEntriesOf(sourceFolder.get()));
+  bool complete = true;
+  for (const auto& name : copied) {
+    const std::string source = files::appendPathComponent(folder, name);
+    const std::string target = files::appendPathComponent(deploy, name);
+    platform::UniqueFd file = openSourceFileIn(sourceFolder.get(), name, packageReader);
+    std::error_code error = file.valid() ? files::copyOpenFileReplacing(file.get(), target)
+                                         : std::error_code();
+    if (!file.valid() || error) {
+      log(platform::kLogError, "Fail to copy keystore file %s to %s: %s.", source.c_str(),
+          target.c_str(), file.valid() ? error.message().c_str() : kRefusedSourceFile);
+      complete = false;
+      continue;
+    }
+    log(platform::kLogInfo, "Copy keystore file '%s' from %s to %s.", name.c_str(), source.c_str(),
+        target.c_str());
+  }
+  if (!complete) return false;
   for (const auto& name : keystoreNames(files::folderEntries(deploy))) {
+    if (std::find(copied.begin(), copied.end(), name) != copied.end()) continue;
     const std::string existing = files::appendPathComponent(deploy, name);
     files::removeItemNoFollow(existing);
     log(platform::kLogInfo, "Delete existing keystore files '%s' from %s. ", name.c_str(),
         existing.c_str());
   }
-  platform::UniqueFd sourceFolder = openSourceFolder(folder, packageReader);
-  if (!sourceFolder.valid()) return;
-  for (const auto& name : keystoreNames(files::folderEntriesOf(sourceFolder.get()))) {
-    const std::string source = files::appendPathComponent(folder, name);
-    const std::string target = files::appendPathComponent(deploy, name);
-    platform::UniqueFd file = openSourceFileIn(sourceFolder.get(), name, packageReader);
-    if (file.valid()) files::copyOpenFileNoOverwrite(file.get(), target);
-    log(platform::kLogInfo, "Copy keystore file '%s' from %s to %s.", name.c_str(), source.c_str(),
-        target.c_str());
-  }
+  return true;
 }
 
-void InstanceService::copyExtras(const std::string& folder,
+bool InstanceService::copyExtras(const std::string& folder,
                                  const PackageReader* packageReader) const {
-  if (!_pathToRcphome || !files::isDirectory(folder)) return;
+  if (!_pathToRcphome || !files::isDirectory(folder)) return true;
   platform::UniqueFd source = openSourceFolder(folder, packageReader);
-  if (!source.valid() || files::folderEntriesOf(source.get()).empty()) return;
+  if (!source.valid()) {
+    log(platform::kLogError, "Fail to copy files from %s: %s.", folder.c_str(), std::strerror(errno));
+    return false;
+  }
+  if (files::folderEntriesOf(source.get()).empty()) return true;
   const std::string target = inRcphome(*_pathToRcphome, kExtrasFolder);
   log(platform::kLogInfo, "Begin to copy files from %s to %s ", folder.c_str(), target.c_str());
-  InstallUtil::copyOpenFolderTo(std::move(source), target, packageReader);
+  return InstallUtil::copyOpenFolderTo(std::move(source), target, packageReader);
 }
 
 void InstanceService::updatePermissionsUpdateWorkspace(bool updateInstance,

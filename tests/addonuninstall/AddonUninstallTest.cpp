@@ -188,8 +188,16 @@ TEST(UninstallLogFileTest, EachAddonLogsToItsOwnFileInTmpNeverElsewhere) {
     std::vector<std::string> texts = testing_support::logTexts(*text);
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.front(), "addon ID : " + c.addonID + " .");
-    EXPECT_EQ(texts.back(), "Fail to locate target platform. ");
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2], "Fail to locate target platform. ");
+    EXPECT_EQ(texts.back(), "RCPUninstallAddon exits with 150");
   }
+  // A location ending in "/" is joined with "rcp" as a path.
+  EXPECT_EQ(RCPUninstallAddon((location.str() + "/").c_str(), "a.b"), 150);
+  const std::vector<std::string> joined =
+      testing_support::logTexts(bytesOf("/tmp/rcp_a.b_uninstall.log").value_or(""));
+  ASSERT_GE(joined.size(), 2u);
+  EXPECT_EQ(joined[1], "Home location : " + location.str() + "/rcp .");
 
   // A link planted at the log file's path is not followed: its target stays as it was.
   testing_support::TempDir elsewhere;

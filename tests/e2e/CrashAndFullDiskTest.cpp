@@ -339,6 +339,40 @@ TEST_F(CrashAndFullDiskTest, PostflightAddonOnAFullDisk) {
               Contains("Fail to write " + registry.string() + " (No space left on device)."));
 }
 
+// Key stores and extras too large for the disk: each copy fails, keeps the old file and says
+// why; no temporary is left and the run ends with 190.
+TEST_F(CrashAndFullDiskTest, PostflightAddonCopiesThatDoNotFitKeepTheOldFiles) {
+  mountDisk();
+  BuiltInstance target = instance({});
+  const std::string oldBig(6u << 20, 'o');
+  std::ofstream(target.rcpHome / "deploy/.keystore") << "old keys";
+  std::ofstream(target.rcpHome / "deploy/.keystore.bak") << "older keys";  // the package brings none
+  fs::create_directories(target.rcpHome / "deploy/extras");
+  std::ofstream(target.rcpHome / "deploy/extras/big.bin") << oldBig;
+  fs::create_directories(dir_.path() / "media-large/deploy/extras");
+  const fs::path pkg = addonPackageWithManifests(dir_.path() / "media-large")
+                           .deployFile(".keystore", std::string(12u << 20, 'k'))
+                           .deployFile("extras/big.bin", std::string(20u << 20, 'n'))
+                           .build()
+                           .package;
+
+  Finished finished = runToTheEnd({kPostflight, pkg.string(), destination().string(), "", "", ""},
+                                  dir_.path() / "output");
+
+  EXPECT_EQ(finished.status, 190);
+  EXPECT_EQ(readWholeFile(target.rcpHome / "deploy/.keystore"), "old keys");
+  EXPECT_EQ(readWholeFile(target.rcpHome / "deploy/.keystore.bak"), "older keys");
+  EXPECT_TRUE(readWholeFile(target.rcpHome / "deploy/extras/big.bin") == oldBig);
+  const std::vector<std::string> lines = testing_support::logTexts(readWholeFile(kInstallLog));
+  EXPECT_THAT(lines, Contains("Fail to copy keystore file " + pkg.string() + "/../deploy/.keystore to " +
+                              (target.rcpHome / "deploy/.keystore").string() + ": No space left on device."));
+  EXPECT_THAT(lines, Contains("Fail to copy " + (target.rcpHome / "deploy/extras/big.bin").string() +
+                              ": No space left on device."));
+  for (const auto& entry : fs::recursive_directory_iterator(target.rcpHome / "deploy")) {
+    EXPECT_EQ(entry.path().filename().string().find(".copy-rcp-"), std::string::npos) << entry.path();
+  }
+}
+
 // The hotfix record cannot be cleared: no success line, and the rollback can be run again.
 TEST_F(CrashAndFullDiskTest, HotfixUninstallOnAFullDisk) {
   mountDisk();

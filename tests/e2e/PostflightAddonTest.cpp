@@ -5,10 +5,14 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,7 @@
 #include "common/TempDir.h"
 #include "common/TestUser.h"
 #include "platform/PropertyListFile.h"
+#include "platform/UniqueFd.h"
 #include "tools/rcplauncher-sim/Journal.h"
 
 namespace {
@@ -111,6 +116,9 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
   std::ofstream(target.rcpHome / "rcplauncher.properties")
       << "provisioning.manifest.version=0101000000\nrcp.data=/Users/someone/rcpdata\n";
   std::ofstream(target.rcpHome / "plugin_customization.ini") << "kept=1\n";
+  // The owner's own files, named much like temporaries: no sweep takes them.
+  std::ofstream(target.rcpHome / "deploy/.notes.copy-202412081530") << "notes";
+  std::ofstream(target.rcpHome / ".rcplauncher.properties.tmp-backup") << "backup";
   const std::string installed = bytesOf(target.rcpHome / "deploy/install.xml");
   fs::path pkg = package()
                      .deployFile("plugin_customization.ini", "added=2\n")
@@ -135,6 +143,8 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
             registryWith({record("a.b", "uninstall.a.b.xml", "1.0")}));
   EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
   EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml")) << "cleanup removes it";
+  EXPECT_EQ(bytesOf(target.rcpHome / "deploy/.notes.copy-202412081530"), "notes");
+  EXPECT_EQ(bytesOf(target.rcpHome / ".rcplauncher.properties.tmp-backup"), "backup");
 
   // The manifest version names both the settings entry and the backup of the old manifest.
   std::ifstream settings(target.rcpHome / "rcplauncher.properties");
@@ -209,12 +219,17 @@ TEST_F(PostflightAddonTest, NothingIsStagedWithoutAPackageOrAnRcpHome) {
   struct Case {
     std::string name;
     std::vector<std::string> words;
+    std::string log;     // the run's log file
+    std::string failed;  // the line that says what failed
   };
+  const std::string noPackage = "Fail to locate install package. ";
   const std::vector<Case> cases = {
-      {"missing package", {kProgram, (dir_.path() / "none.pkg").string(), destination().string()}},
-      {"no package position", {kProgram}},
+      {"missing package", {kProgram, (dir_.path() / "none.pkg").string(), destination().string()},
+       "/tmp/rcp_addon_install.log", noPackage},
+      {"no package position", {kProgram}, "/tmp/rcp_addon_install.log", noPackage},
       {"no target bundle", {kProgram, AddonPackageBuilder(dir_.path() / "other").set("ID", "a.b")
-                                          .build().package.string(), destination().string()}},
+                                          .build().package.string(), destination().string()},
+       kLog, "Fail to locate rcp home. "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -222,6 +237,10 @@ TEST_F(PostflightAddonTest, NothingIsStagedWithoutAPackageOrAnRcpHome) {
     EXPECT_EQ(result.status, 199);
     EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
     EXPECT_TRUE(journal(target).empty());
+    const std::vector<std::string> lines = testing_support::logTexts(result.fileText(c.log).value_or(""));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], c.failed);
+    EXPECT_EQ(lines.back(), "postflightAddon exits with 199");
   }
 }
 
@@ -335,7 +354,8 @@ TEST_F(PostflightAddonTest, TheLauncherGetsExactlyTheTwoArgumentListsWithTheUser
 }
 
 // A registry that cannot be read, or that holds a value the XML form cannot carry, is never
-// replaced: the other add-ons' records stay, the add-on is not recorded and the run fails.
+// replaced: the other add-ons' records stay, the add-on is not recorded and the run fails. One
+// that cannot be read stops the run before anything is staged.
 TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) {
   const std::string whole = bytesOf(instance({{"x.y", "2.0", "uninstall.x.y.xml"}}).rcpHome / "addonInfo.plist");
   fs::remove_all(destination());
@@ -375,7 +395,10 @@ TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) 
     }
     const std::string verb = c.logged[0] == '.' ? "Fail to read " : "Fail to write ";
     EXPECT_THAT(logOf(result), Contains(verb + registry.string() + c.logged));
-    EXPECT_TRUE(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin)) << "the add-on itself is installed";
+    const bool unread = c.logged[0] == '.';
+    EXPECT_EQ(fs::exists(target.rcpHome / "eclipse/plugins" / kPlugin), !unread);
+    EXPECT_EQ(journal(target).empty(), unread) << "no launcher run when a record cannot be read";
+    EXPECT_EQ(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"), !unread);
     for (const auto& entry : fs::directory_iterator(target.rcpHome)) {
       EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
     }
@@ -383,27 +406,146 @@ TEST_F(PostflightAddonTest, ARegistryThatCannotBeReadOrWrittenBackIsLeftAsItIs) 
   }
 }
 
-// The add-on is installed and recorded all the same; the run says what it could not write.
-TEST_F(PostflightAddonTest, ACustomizationOrResultPanelStoreNotWrittenFailsTheInstallation) {
-  fs::path pkg = package().deployFile("plugin_customization.ini", "added=1\n").build().package;
-  const std::string large = "big=" + std::string(std::size_t{1} << 20, 'x') + "\n";
-  for (const bool storeBlocked : {false, true}) {
-    SCOPED_TRACE(storeBlocked ? "a folder at the store's name" : "customization too large to read");
+// The result panel's store is a side channel anyone may block in /tmp: a store that cannot be
+// read or written is a warning, and the installation that worked still ends with 0.
+TEST_F(PostflightAddonTest, AResultPanelStoreThatCannotBeWrittenIsOnlyAWarning) {
+  fs::path pkg = package().build().package;
+  const std::string oversized = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key><string>" +
+                                std::string(std::size_t{2} << 20, 'x') + "</string></dict></plist>";
+  for (const char* blocked : {"a folder", "garbage", "over the size cap"}) {
+    SCOPED_TRACE(blocked);
     BuiltInstance target = instance();
-    const fs::path customization = target.rcpHome / "plugin_customization.ini";
-    if (!storeBlocked) std::ofstream(customization) << large;
-    PrivateNamespace ns(dir_.path() / ("ns" + std::to_string(sessions_++)));
-    if (storeBlocked) ns.makeFolder(kStore);
+    PrivateNamespace ns = freshNamespace();
+    if (std::string(blocked) == "a folder") ns.makeFolder(kStore);
+    if (std::string(blocked) == "garbage") ns.plantFile(kStore, "\x01\x02 not a property list");
+    if (std::string(blocked) == "over the size cap") ns.plantFile(kStore, oversized);
 
-    NamespaceRun result = ns.run({{kProgram, pkg.string(), destination().string(), "", "", ""}})[0];
+    NamespaceRun result = ns.run({installWords(pkg)})[0];
 
-    EXPECT_EQ(result.status, 190);
-    const std::string notWritten = storeBlocked ? std::string(kStore) : customization.string();
-    EXPECT_THAT(logOf(result), Contains("Fail to write " + notWritten + "."));
-    EXPECT_EQ(bytesOf(customization), storeBlocked ? "added=1\n" : large);
+    EXPECT_EQ(result.status, 0);
+    const std::vector<testing_support::LogLine> lines =
+        testing_support::parseLogLines(result.fileText(kLog).value_or(""));
+    const std::string warning = std::string("Fail to write ") + kStore + ". The result panel is not told of this run.";
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const testing_support::LogLine& line) {
+      return line.level == "Warning" && line.text == warning;
+    }));
     EXPECT_TRUE(plist(target.rcpHome / "addonInfo.plist")) << "the add-on is recorded";
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "postflightAddon exits with 0");
     fs::remove_all(destination());
   }
+}
+
+// Settings or a customization that exist but cannot be read stop the run before any change:
+// nothing staged, no launcher run, the file left as it is, and the reason in the log.
+TEST_F(PostflightAddonTest, ARecordThatCannotBeReadStopsTheRunBeforeAnyChange) {
+  fs::path pkg = package().deployFile("plugin_customization.ini", "added=1\n").build().package;
+  const std::string large = "big=" + std::string(std::size_t{1} << 20, 'x') + "\n";
+  for (const char* name : {"plugin_customization.ini", "rcplauncher.properties"}) {
+    SCOPED_TRACE(name);
+    BuiltInstance target = instance();
+    const fs::path record = target.rcpHome / name;
+    std::ofstream(record, std::ios::trunc) << large;
+
+    NamespaceRun result = install(pkg);
+
+    EXPECT_EQ(result.status, 190);
+    EXPECT_EQ(bytesOf(record), large);
+    EXPECT_TRUE(journal(target).empty());
+    EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
+    EXPECT_THAT(logOf(result), ElementsAre(::testing::_, ::testing::_, "Begin to install features .",
+                                           "Fail to read " + record.string() + ". It is left unchanged.",
+                                           "postflightAddon exits with 190"));
+    fs::remove_all(destination());
+  }
+}
+
+// Extras that cannot be copied whole fail the installation with the path and the reason, and
+// keep what the instance held: a folder another add-on installed is never deleted to put a file
+// or a link in its place, and a chain of folders deeper than a copy goes is not cut silently.
+TEST_F(PostflightAddonTest, ExtrasThatCannotBeCopiedWholeFailTheRunAndKeepWhatWasThere) {
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path& extras)> plant;  // into the package's extras
+    std::string logged;                                  // after "Fail to copy <instance extras>/"
+  };
+  const std::vector<Case> cases = {
+      {"a file named like another add-on's folder",
+       [](const fs::path& extras) { std::ofstream(extras / "shared") << "a file"; },
+       "shared: a folder of that name is in its place."},
+      {"a link named like another add-on's folder",
+       [](const fs::path& extras) { fs::create_symlink("elsewhere", extras / "shared"); },
+       "shared: a folder of that name is in its place."},
+      {"a chain of 600 folders",
+       [](const fs::path& extras) {
+         fs::path deep = extras / "shared";
+         for (int i = 0; i < 600; ++i) deep /= "d";
+         fs::create_directories(deep);
+       },
+       ": its folders are nested deeper than a copy goes."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BuiltInstance target = instance();
+    const fs::path installed = target.rcpHome / "deploy/extras/shared";
+    fs::create_directories(installed);
+    std::ofstream(installed / "other.txt") << "another add-on's";
+    const fs::path media = dir_.path() / ("media-" + std::to_string(sessions_));
+    fs::create_directories(media / "deploy/extras");
+    AddonPackageBuilder builder = addonPackageWithManifests(media).deployFile("extras/top.txt", "top");
+    const fs::path pkg = builder.build().package;
+    c.plant(media / "deploy/extras");
+
+    NamespaceRun result = install(pkg);
+
+    EXPECT_EQ(result.status, 190);
+    EXPECT_EQ(bytesOf(installed / "other.txt"), "another add-on's");
+    EXPECT_EQ(bytesOf(target.rcpHome / "deploy/extras/top.txt"), "top") << "the rest is copied";
+    const std::vector<std::string> lines = logOf(result);
+    const std::string prefix = "Fail to copy " + (target.rcpHome / "deploy/extras/").string();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.starts_with(prefix) && line.ends_with(c.logged);
+    }));
+    fs::remove_all(destination());
+  }
+}
+
+// One run changes an instance at a time: while another holds it (here the test itself, so no
+// timing decides the outcome), the installation waits the bounded time, says so, and fails
+// having changed nothing.
+TEST_F(PostflightAddonTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
+  BuiltInstance target = instance();
+  platform::UniqueFd holder(::open(target.rcpHome.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+
+  NamespaceRun result = install(package().build().package);
+
+  EXPECT_EQ(result.status, 190);
+  EXPECT_TRUE(journal(target).empty());
+  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
+  EXPECT_FALSE(fs::exists(target.rcpHome / "addonInfo.plist"));
+  const std::string home = target.rcpHome.string();
+  EXPECT_THAT(logOf(result), ElementsAre(::testing::_, ::testing::_, "Begin to install features .",
+                                         "Waiting for another run to finish with " + home + ".",
+                                         "Another run is still changing " + home + ". Nothing was changed.",
+                                         "postflightAddon exits with 190"));
+}
+
+// A repair that does not happen is said, with the path and why; the status stays as it was.
+TEST_F(PostflightAddonTest, ARepairThatDoesNotHappenIsLogged) {
+  BuiltInstance target = instance();
+  const fs::path viaLink = dir_.path() / "framework-link";
+  fs::create_directory_symlink(target.installLocation, viaLink);
+
+  NamespaceRun result = install(package().build().package, viaLink.string());
+
+  EXPECT_EQ(result.status, 0) << result.standardError;
+  const std::vector<testing_support::LogLine> lines =
+      testing_support::parseLogLines(result.fileText(kLog).value_or(""));
+  const std::string said = "Not changing the owner or mode below " + (viaLink / "rcp").string() + ": a link on its path";
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const testing_support::LogLine& line) {
+    return line.level == "Warning" && line.text == said;
+  }));
 }
 
 TEST_F(PostflightAddonTest, ALauncherThatDiesFailsTheInstallationWhateverTheCleanupRunLeaves) {

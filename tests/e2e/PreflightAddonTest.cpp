@@ -62,9 +62,12 @@ class PreflightAddonTest : public testing_support::EndToEndTest {
     return text ? testing_support::logTexts(*text) : std::vector<std::string>{};
   }
 
+  // The last line before the one that closes every log with the run's status.
   static std::string lastLine(const NamespaceRun& run, const std::string& path = kLog) {
     std::vector<std::string> lines = logOf(run, path);
-    return lines.empty() ? std::string("<no log>") : lines.back();
+    if (lines.empty()) return "<no log>";
+    if (lines.back() != "preflightAddon exits with " + std::to_string(run.status)) return "<no exit line>";
+    return lines.size() < 2 ? std::string("<no log>") : lines[lines.size() - 2];
   }
 };
 
@@ -84,7 +87,8 @@ TEST_F(PreflightAddonTest, AcceptsAnAddonThatFitsAndLogsEveryCheck) {
                           "Checking whether Tallo is running.", "Checking addon version",
                           "Get Info.plist: " + (target.bundle / "Contents/Info.plist").string(),
                           "Checking whether the installedTargetVersion 3.0.1 is compatible with "
-                          "targetVersion *."));
+                          "targetVersion *.",
+                          "preflightAddon exits with 0"));
   for (const auto& line : testing_support::parseLogLines(*result.fileText(kLog))) {
     EXPECT_EQ(line.level, "Info") << line.text;
   }

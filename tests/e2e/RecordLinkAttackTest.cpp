@@ -5,6 +5,7 @@
 // simulated launcher; the file must come out as it went in, its content nowhere in the bundle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -53,7 +54,7 @@ TEST_F(RecordLinkAttackTest, NoProgramReadsARecordThroughALink) {
       const std::string label = name + (hard ? "-hard" : "-symbolic");
       SCOPED_TRACE(label);
       const fs::path root = dir_.path() / label;
-      fs::create_directories(root / "updates/platform");
+      offerAddonPlugin(root);
       RootVictim victim(root / "victim");
       InstanceBuilder builder(root / "Applications");
       builder.launcher(RCPLAUNCHER_SIM_PATH).hotfixVersion("3.0.1.1");
@@ -76,6 +77,25 @@ TEST_F(RecordLinkAttackTest, NoProgramReadsARecordThroughALink) {
       EXPECT_NE(runs[0].status, -1) << runs[0].standardError;
       EXPECT_TRUE(victim.intact());
       EXPECT_TRUE(victim.noCopyBelow(target.bundle));
+
+      // A record refused is never rebuilt: a program that would rewrite it changes nothing at
+      // all, says which file, and fails; the link stays as it was.
+      const bool settings = name == "rcplauncher.properties";
+      const bool installerRewrites = name != "installInfo.plist";
+      const bool hotfixRewrites = settings || name == "installInfo.plist";
+      const std::string refused = "Fail to read " + planted.string() + ". It is left unchanged.";
+      EXPECT_EQ(runs[0].status, installerRewrites ? 190 : 0);
+      const std::vector<std::string> installLog =
+          testing_support::logTexts(runs[2].fileText("/tmp/rcp_a.b_install.log").value_or(""));
+      EXPECT_EQ(std::count(installLog.begin(), installLog.end(), refused), installerRewrites ? 1 : 0);
+      EXPECT_EQ(fs::exists(target.rcpHome / "eclipse/plugins" / testing_support::kAddonPlugin),
+                !installerRewrites) << "staged and provisioned only when the records read";
+      EXPECT_EQ(runs[1].status, hotfixRewrites ? 190 : 0);
+      EXPECT_EQ(fs::exists(target.rcpHome / "deploy/uninstall.pelorahotfix.xml"), hotfixRewrites);
+      EXPECT_EQ(runs[2].status, 0);
+      EXPECT_EQ(runs[2].standardOutput,
+                name == "addonInfo.plist" ? "Error:190: Fail to remove addon record : a.b . \n" : "");
+      EXPECT_EQ(hard ? fs::hard_link_count(planted) == 2 : fs::is_symlink(planted), true);
     }
   }
 }

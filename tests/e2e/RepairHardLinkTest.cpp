@@ -87,7 +87,7 @@ TEST_F(RepairHardLinkTest, AddonInstallationLeavesHardLinkedFilesAlone) {
   const std::vector<fs::path> links =
       plant({rcp / "eclipse/plugins/linked.jar", target.installLocation / "shared/linked.ini",
              workspace_ / ".metadata/linked.prefs", rcp / "deploy/install.old.xml",
-             rcp / "plugin_customization.ini"});
+             rcp / "osgiagent.properties"});
 
   NamespaceRun result = run({POSTFLIGHT_ADDON, package.string(), (dir_.path() / "Applications").string()});
 

@@ -5,6 +5,8 @@
 // instances whose "rcplauncher" is the simulated launcher.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include "common/RunningCopy.h"
 #include "common/TempDir.h"
 #include "platform/PropertyListFile.h"
+#include "platform/UniqueFd.h"
 #include "tools/rcplauncher-sim/Journal.h"
 
 namespace {
@@ -182,7 +185,7 @@ TEST_F(UninstallersTest, AddonUninstallRunsTwoUpdatesThenRemovesTheRecord) {
                           "Copying uninstall manifest.",
                           "Copying install manifest to " + location + "/rcp/deploy/install.update.xml. ",
                           "Starting provisioning system. ",
-                          "Removing addon info."));
+                          "Removing addon info.", "RCPUninstallAddon exits with 0"));
 }
 
 TEST_F(UninstallersTest, AddonRecordGoesEvenWhenTheProvisioningFails) {
@@ -456,7 +459,8 @@ TEST_F(UninstallersTest, HotfixProgramTracesASuccessfulRollback) {
                           "Removing hotfix.",
                           "Copying install manifest to " + location + "/rcp/deploy/install.update.xml. ",
                           "Launching platform to uninstall provisioned features...",
-                          "Begin to start provisoning system to cleanup features"));
+                          "Begin to start provisoning system to cleanup features",
+                          "peloraHotfixUninstall exits with 0"));
 }
 
 TEST_F(UninstallersTest, HotfixProgramWithoutRootRightsTouchesNothing) {
@@ -542,13 +546,38 @@ TEST_F(UninstallersTest, ARegistryThatCannotBeWrittenBackFailsTheRecordRemoval) 
   std::ifstream in(registry);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), registryText);
 
-  // One that cannot be read finds no add-on, and is named in the log.
+  // One that cannot be read stops the uninstall before anything changes, and is named in the log.
   std::ofstream(registry, std::ios::trunc) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>";
-  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 160);
+  putManifest(target, "uninstall.a.b.xml");
+  const std::size_t runs = journal(target).size();
+  EXPECT_EQ(call(kAddonLibrary, "RCPUninstallAddon", {"ss", target.installLocation.string(), "a.b"}, &result), 190);
+  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml")) << "nothing staged";
+  EXPECT_EQ(journal(target).size(), runs) << "no launcher run";
   log = result.fileText("/tmp/rcp_a.b_uninstall.log");
   ASSERT_TRUE(log);
   EXPECT_THAT(testing_support::logTexts(*log),
               Contains("Fail to read " + registry.string() + ". It is left unchanged."));
+}
+
+// While another run holds the instance, the uninstallers wait the bounded time, then change
+// nothing and fail; the held lock is the test's own, so no timing decides the outcome.
+TEST_F(UninstallersTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
+  BuiltInstance target = instance("held", {{"a.b", "1.0", "uninstall.a.b.xml"}}, "1");
+  putManifest(target, "uninstall.pelorahotfix.xml");
+  const std::string registry = bytesOf(target.rcpHome / "addonInfo.plist").value_or("");
+  platform::UniqueFd holder(::open(target.rcpHome.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+  const std::string location = target.installLocation.string();
+
+  const std::vector<NamespaceRun> runs = run({{kHotfixProgram, "-rcphome", location},
+                                              {kPurge, "-rcphome", location, "-addonID", "a.b"}});
+
+  EXPECT_EQ(runs[0].status, 190);
+  EXPECT_EQ(runs[0].standardOutput, "Error:190: Unstall provisioning fails.\n");
+  EXPECT_EQ(runs[1].standardOutput, "Error:190: Fail to remove addon record : a.b . \n");
+  EXPECT_TRUE(journal(target).empty());
+  EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
+  EXPECT_EQ(bytesOf(target.rcpHome / "addonInfo.plist").value_or(""), registry);
 }
 
 }  // namespace

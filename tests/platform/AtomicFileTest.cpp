@@ -1,4 +1,5 @@
 #include "platform/AtomicFile.h"
+#include "platform/MarkedTemporary.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "common/FileHelpers.h"
 #include "common/SoftLimit.h"
@@ -98,32 +101,54 @@ TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerGroupAndModeAndGivenOnesWin) {
             platform::replaceFileAtomicallyAt(folder.get(), "../escape", "new"));
 }
 
-// Only the temporaries that killed runs left for this very target go: exact name shape, regular
-// files, not held by a live writer; a link of that shape is neither followed nor removed.
+// Only the temporaries that killed runs left for this very target go: the exact marked shape
+// (24 lowercase hex digits), not held by a live writer; a link of that shape goes itself, never
+// followed. A user's file that merely looks like a backup stays.
 TEST(AtomicFileTest, LeftoverTemporariesOfTheTargetAreSweptAndNothingElse) {
   TempDir dir;
   const std::string victim = dir / "victim";
   writeWholeFile(victim, "must stay");
-  const Names kept = {".other.plist.tmp-AbC123",   ".record.plist.tmp-AbC12",
-                      ".record.plist.tmp-AbC1234", ".record.plist.tmp-Ab_123",
-                      ".record.plist.tmp-Held00",  "record.plist.tmp-AbC123"};
+  const std::string marked = ".record.plist.tmp-rcp-";
+  const std::string digits = "0123456789abcdef01234567";
+  const Names kept = {".other.plist.tmp-rcp-" + digits, marked + digits.substr(1),
+                      marked + digits + "8",           marked + "0123456789ABCDEF01234567",
+                      marked + "0000456789abcdef01234567",
+                      "record.plist.tmp-rcp-" + digits, ".record.plist.tmp-backup",
+                      ".record.plist.tmp-AbC123"};
   for (const std::string& name : kept) writeWholeFile(dir / name, "x");
-  writeWholeFile(dir / ".record.plist.tmp-AbC123", "leftover");
-  writeWholeFile(dir / ".record.plist.tmp-zz9ZZ0", "leftover");
-  ASSERT_EQ(0, ::symlink(victim.c_str(), (dir / ".record.plist.tmp-Link00").c_str()));
-  ASSERT_EQ(0, ::mkdir((dir / ".record.plist.tmp-Fold00").c_str(), 0700));
-  ASSERT_EQ(0, ::mkfifo((dir / ".record.plist.tmp-Fifo00").c_str(), 0600));
-  platform::UniqueFd held(::open((dir / ".record.plist.tmp-Held00").c_str(), O_RDONLY | O_CLOEXEC));
+  writeWholeFile(dir / (marked + digits), "leftover");
+  writeWholeFile(dir / (marked + "ffffffffffffffffffffffff"), "leftover");
+  ASSERT_EQ(0, ::symlink(victim.c_str(), (dir / (marked + "111111111111111111111111")).c_str()));
+  ASSERT_EQ(0, ::mkdir((dir / (marked + "222222222222222222222222")).c_str(), 0700));
+  ASSERT_EQ(0, ::mkfifo((dir / (marked + "333333333333333333333333")).c_str(), 0600));
+  platform::UniqueFd held(::open((dir / kept[4]).c_str(), O_RDONLY | O_CLOEXEC));
   ASSERT_EQ(0, ::flock(held.get(), LOCK_EX)) << "a writer that is still running";
 
   ASSERT_FALSE(replaceFileAtomically(dir / "record.plist", "new"));
 
   Names expected = kept;
-  expected.insert(expected.end(), {".record.plist.tmp-Fifo00", ".record.plist.tmp-Fold00",
-                                   ".record.plist.tmp-Link00", "record.plist", "victim"});
+  expected.insert(expected.end(), {marked + "222222222222222222222222",
+                                   marked + "333333333333333333333333", "record.plist", "victim"});
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, folderEntries(dir.str()));
   EXPECT_EQ("must stay", readWholeFile(victim));
+}
+
+// Fresh names carry 24 random lowercase hex digits: every digit turns up, no two names agree.
+TEST(AtomicFileTest, TemporaryNamesCarryRandomHexDigits) {
+  namespace marked = platform::MarkedTemporary;
+  std::set<std::string> names;
+  std::set<char> seen;
+  for (int i = 0; i < 64; ++i) {
+    const std::string name = marked::nameFor("record.plist", marked::kRecordMarker);
+    ASSERT_EQ(name.size(), std::string(".record.plist.tmp-rcp-").size() + 24) << name;
+    EXPECT_TRUE(marked::isName(name, marked::kRecordMarker, std::string("record.plist"))) << name;
+    EXPECT_FALSE(marked::isName(name, marked::kCopyMarker)) << name;
+    seen.insert(name.end() - 24, name.end());
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 64u);
+  EXPECT_EQ(std::string(seen.begin(), seen.end()), "0123456789abcdef");
 }
 
 TEST(AtomicFileTest, ReplacesALinkInsteadOfWritingThroughIt) {

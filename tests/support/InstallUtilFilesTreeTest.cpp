@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -29,6 +30,7 @@
 #include "common/WithoutSyscalls.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/files/InstanceFiles.h"
+#include "platform/AttachedLogFile.h"
 
 namespace {
 
@@ -79,11 +81,15 @@ TEST(CopyFolderTest, MergeReplacesFilesAndKeepsWhatTheSourceLacks) {
   writeFile(dir / "t/sub/kept", "kept");
   writeFile(dir / "t/onlyInTarget", "kept");
   writeFile(dir / "t/folderInSource", "a file where the source has a folder");
+  fs::create_symlink("sub", dir / "s/linkReplacesFolder");
+  makeFolders(dir / "t/linkReplacesFolder");
 
-  copyFolderFromTo(dir / "s", dir / "t");
+  // Neither a folder for a file or a link nor a file for a folder: refused, and said.
+  EXPECT_FALSE(copyFolderFromTo(dir / "s", dir / "t"));
 
   EXPECT_EQ(readWholeFile(dir / "t/sameName"), "new");
-  EXPECT_EQ(readWholeFile(dir / "t/fileReplacesFolder"), "file");
+  EXPECT_TRUE(fs::is_directory(dir / "t/fileReplacesFolder/nested"));
+  EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / "t/linkReplacesFolder")));
   EXPECT_EQ(readWholeFile(dir / "t/sub/added"), "added");
   EXPECT_EQ(readWholeFile(dir / "t/sub/kept"), "kept");
   EXPECT_EQ(readWholeFile(dir / "t/onlyInTarget"), "kept");
@@ -116,35 +122,44 @@ TEST(CopyFolderTest, FilesAppearWholeOrNotAtAllAndLeftoverTemporariesGo) {
   makeFolders(dir / "s");
   writeFile(dir / "s/big", std::string(256 * 1024, 'b'));
   writeFile(dir / "s/small", "s");
-  makeFolders(dir / "t/.folder.copy-0123456789ab");
-  writeFile(dir / "t/.big.copy-0123456789ab", "left by a killed run");
-  writeFile(dir / "t/.big.copy-0123456789AB", "not of that pattern");
-  writeFile(dir / "t/.copy-0123456789ab", "not of that pattern");
-  fs::create_symlink(dir / "s/small", dir / "t/.link.copy-abcdefabcdef");
+  const std::string hex = "0123456789abcdef01234567";
+  writeFile(dir / "t/big", "the old big file");
+  makeFolders(dir / ("t/.folder.copy-rcp-" + hex));
+  writeFile(dir / ("t/.big.copy-rcp-" + hex), "left by a killed run");
+  writeFile(dir / "t/.big.copy-rcp-0123456789ABCDEF01234567", "not of that pattern");
+  writeFile(dir / ("t/.copy-rcp-" + hex), "not of that pattern");
+  writeFile(dir / "t/.notes.copy-202412081530", "the owner's own file");
+  writeFile(dir / ("t/.held.copy-rcp-" + hex), "a live run's");
+  platform::UniqueFd held(::open((dir / ("t/.held.copy-rcp-" + hex)).c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
+  fs::create_symlink(dir / "s/small", dir / ("t/.link.copy-rcp-" + hex));
   makeFolders(dir / "u");
-  writeFile(dir / "u/.uninstall.a.b.xml.copy-00000000ffff", "left by a killed run");
+  writeFile(dir / ("u/.uninstall.a.b.xml.copy-rcp-" + hex), "left by a killed run");
 
-  // Writes beyond 64 KiB fail: the big file's copy breaks off midway.
+  // Writes beyond 64 KiB fail: the big file's copy breaks off midway, and is said.
   {
     SoftLimit fileSize(RLIMIT_FSIZE, 64 * 1024);
-    copyFolderFromTo(dir / "s", dir / "t");
-    copyFolderFromTo(dir / "s", dir / "new");
+    EXPECT_FALSE(copyFolderFromTo(dir / "s", dir / "t"));
+    EXPECT_FALSE(copyFolderFromTo(dir / "s", dir / "new"));
   }
 
+  EXPECT_EQ(readWholeFile(dir / "t/big"), "the old big file") << "a failed copy keeps the old file";
+  EXPECT_FALSE(entryExists(dir / "new/big"));
   for (const char* folder : {"t", "new"}) {
     SCOPED_TRACE(folder);
-    EXPECT_FALSE(entryExists(dir / (std::string(folder) + "/big")));
     EXPECT_EQ(readWholeFile(dir / (std::string(folder) + "/small")), "s");
   }
-  EXPECT_EQ(testing_support::folderEntries(dir / "t"), (std::vector<std::string>{".big.copy-0123456789AB", ".copy-0123456789ab",
-                                                  ".folder.copy-0123456789ab", "small"}));
+  EXPECT_EQ(testing_support::folderEntries(dir / "t"),
+            (std::vector<std::string>{".big.copy-rcp-0123456789ABCDEF01234567", ".copy-rcp-" + hex,
+                                      ".folder.copy-rcp-" + hex, ".held.copy-rcp-" + hex,
+                                      ".notes.copy-202412081530", "big", "small"}));
   EXPECT_EQ(readWholeFile(dir / "s/small"), "s") << "a link is removed, never followed";
   std::size_t inNew = 0;
   for (const auto& entry : fs::directory_iterator(dir / "new")) inNew += entry.path().filename() == "small" ? 1 : 100;
   EXPECT_EQ(inNew, 1u) << "no temporary stays behind";
 
   EXPECT_FALSE(support::InstanceFiles::copyItemNoOverwrite(dir / "s/small", dir / "u/uninstall.a.b.xml"));
-  EXPECT_FALSE(entryExists(dir / "u/.uninstall.a.b.xml.copy-00000000ffff"));
+  EXPECT_FALSE(entryExists(dir / ("u/.uninstall.a.b.xml.copy-rcp-" + hex)));
   EXPECT_EQ(readWholeFile(dir / "u/uninstall.a.b.xml"), "s");
 }
 
@@ -360,11 +375,18 @@ TEST_F(ChangeAttributesTest, ChangesEveryEntryBelowAndNothingOutside) {
   if (!frozen.set()) GTEST_SKIP() << "the file system has no immutable flag";
   EXPECT_TRUE(changeAttributesForDirectory(root));
 
-  // A mode that cannot be given fails it, though owner and group are right.
+  // A mode that cannot be given fails it, though owner and group are right, and is said.
   ASSERT_EQ(::chmod((root + "/a/modeOnly").c_str(), 0600), 0);
   ImmutableFlag modeFrozen(root + "/a/modeOnly");
   ASSERT_TRUE(modeFrozen.set());
-  EXPECT_FALSE(changeAttributesForDirectory(root));
+  const std::string logPath = dir / "repair.log";
+  {
+    platform::AttachedLogFile log(logPath);
+    EXPECT_FALSE(changeAttributesForDirectory(root));
+  }
+  EXPECT_NE(readWholeFile(logPath).find("Not changing the owner or mode of " + root +
+                                        "/a/modeOnly: Operation not permitted\n"),
+            std::string::npos);
 }
 
 TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
