@@ -252,8 +252,7 @@ TEST_F(PostflightAddonTest, MissingManifestsAndAMissingRcpHome) {
     NamespaceRun result = install(pkg);
     EXPECT_EQ(result.status, 199);
     EXPECT_THAT(logOf(result), Contains(" Fail to copy install manifest. "));
-    EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/install.update.xml"));
-    EXPECT_TRUE(journal(target).empty());
+    EXPECT_TRUE(journal(target).empty()) << "the launcher never runs";
   }
   {
     SCOPED_TRACE("no uninstall manifest: a warning, still installed");
