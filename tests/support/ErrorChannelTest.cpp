@@ -185,7 +185,9 @@ TEST(ErrorChannelTest, AThirdUserCannotSquatThePasteboard) {
   ASSERT_EQ(::seteuid(user.uid), 0);
   ASSERT_EQ(::mkdir("/tmp/rcp-pasteboards-0", 0777), 0);
   ASSERT_EQ(::seteuid(0), 0);
+  const mode_t savedMask = ::umask(077);  // the parent is 0755 whatever the umask
   InstallUtil::initInternalPasteboard(true);
+  ::umask(savedMask);
   EXPECT_EQ(InstallUtil::getErrorMessage(), resetRecord());
   struct stat st {};
   ASSERT_EQ(::lstat("/run/rcp-pasteboards", &st), 0);
