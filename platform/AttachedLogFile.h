@@ -1,7 +1,8 @@
 #pragma once
 // A log file at a fixed path in /tmp, attached to the system log for the object's lifetime.
-// Opened without following a link; it must be a regular file with one link, and is truncated
-// only after that check (FixedPathFile.h). A file that cannot be opened that way is simply not
+// Opened as FixedPathFile.h opens for writing: another user's entry at the path is removed and
+// the log made anew as root's own; one of ours must be a regular file with one link, and is
+// truncated only after that check. A file that cannot be opened that way is simply not
 // attached: the run goes on with the system log alone. Detached and closed on destruction.
 #include <string>
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/BinaryPlistObjects.h"
+#include "platform/PlistExpandedSize.h"
 
 namespace platform {
 namespace {
@@ -31,15 +32,29 @@ std::vector<std::uint64_t> childrenOf(const Objects& plist, const Objects::Heade
   return plist.referencesOf(header).value_or(std::vector<std::uint64_t>{});
 }
 
-// Longest chain of containers from the top object, walked without recursion; each object is
-// measured once, so shared objects cost nothing extra. None for a container that (through
-// others) holds itself, and once the path alone is deeper than the limit.
-std::optional<int> nestingDepth(const Objects& plist) {
+// The length a leaf adds to its expanded size: characters of a text, bytes of data.
+std::uint64_t payloadLength(const Objects::Header& header) {
+  const bool sized = header.type == Objects::kData || header.type == Objects::kAsciiString ||
+                     header.type == Objects::kUtf16String;
+  return sized ? header.count : 0;
+}
+
+struct Measure {
+  int depth = 0;                  // longest chain of containers from the top object
+  std::uint64_t expandedSize = 0;  // every object counted each time it is used (PlistExpandedSize.h)
+};
+
+// The top object's measure, walked without recursion; each object is measured once and its
+// measure reused wherever it is referred to, so a file costs its own size however much it
+// shares. None for a container that (through others) holds itself, and once the path alone is
+// deeper than the limit.
+std::optional<Measure> measureOf(const Objects& plist) {
   enum class State : uint8_t { Unseen, OnPath, Done };
   std::vector<State> state(plist.objectCount(), State::Unseen);
-  std::vector<int> depth(plist.objectCount());
+  std::vector<Measure> measures(plist.objectCount());
   struct Frame {
     uint64_t object;
+    std::uint64_t ownSize;
     std::vector<uint64_t> children;
     size_t next = 0;
   };
@@ -47,21 +62,25 @@ std::optional<int> nestingDepth(const Objects& plist) {
   auto enter = [&](uint64_t object) {
     state[object] = State::OnPath;
     const auto header = plist.headerOf(object);
-    path.push_back({object, header ? childrenOf(plist, *header) : std::vector<uint64_t>{}});
+    path.push_back({object, expandedSizeOfValue(header ? payloadLength(*header) : 0),
+                    header ? childrenOf(plist, *header) : std::vector<uint64_t>{}});
   };
-  if (plist.topObject() >= plist.objectCount()) return 0;
+  if (plist.topObject() >= plist.objectCount()) return Measure{};
   enter(plist.topObject());
   while (!path.empty()) {
     Frame& frame = path.back();
     if (frame.next == frame.children.size()) {
       const Frame done = std::move(frame);
       path.pop_back();
-      int deepest = 0;
+      Measure measure{0, done.ownSize};
       for (uint64_t child : done.children) {
-        if (child < plist.objectCount()) deepest = std::max(deepest, depth[child]);
+        if (child >= plist.objectCount()) continue;
+        measure.depth = std::max(measure.depth, measures[child].depth);
+        measure.expandedSize = addExpandedSizes(measure.expandedSize, measures[child].expandedSize);
       }
       // A container is one level above its deepest child; an empty one counts none, as a scalar.
-      depth[done.object] = done.children.empty() ? 0 : deepest + 1;
+      if (!done.children.empty()) ++measure.depth;
+      measures[done.object] = measure;
       state[done.object] = State::Done;
       continue;
     }
@@ -73,7 +92,7 @@ std::optional<int> nestingDepth(const Objects& plist) {
       enter(child);
     }
   }
-  return depth[plist.topObject()];
+  return measures[plist.topObject()];
 }
 
 }  // namespace
@@ -87,8 +106,9 @@ bool binaryPlistIsSafeForLibplist(std::string_view bytes) {
       return false;
     }
   }
-  const auto depth = nestingDepth(plist);
-  return depth && *depth <= kMaxPlistNesting;
+  const auto measure = measureOf(plist);
+  return measure && measure->depth <= kMaxPlistNesting &&
+         measure->expandedSize <= kMaxPlistExpandedSize;
 }
 
 }  // namespace platform

@@ -11,11 +11,14 @@
 #include "platform/DescriptorBytes.h"
 #include "platform/EffectiveUserGuard.h"
 #include "platform/PropertyListFile.h"
+#include "platform/SystemLog.h"
 
 namespace platform {
 namespace {
 
 constexpr const char* kTypesFileName = "declared-types.plist";
+constexpr const char* kFallbackFolderParent = "/run";
+constexpr const char* kFallbackFolderName = "rcp-pasteboards";
 // A record larger than this is no record of ours.
 constexpr std::size_t kMaxFileSize = 1 << 20;
 
@@ -72,7 +75,31 @@ UniqueFd privateFolderAt(int parentFd, const char* name, const FileOwner& owner)
   return fd;
 }
 
-// "/run/user/<uid>" when it is the user's private folder, else "/tmp/rcp-pasteboards-<uid>".
+// The folder of the per-user fallback folders, made by root (0755) when missing. Refused (and
+// logged) unless it is a folder of root's that no one else may write: any user could otherwise
+// make another's folder first, or swap it.
+UniqueFd fallbackParent() {
+  UniqueFd run(::open(kFallbackFolderParent, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!run.valid()) return UniqueFd();
+  const bool created = ::geteuid() == 0 && ::mkdirat(run.get(), kFallbackFolderName, 0755) == 0;
+  UniqueFd parent(
+      ::openat(run.get(), kFallbackFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!parent.valid()) return UniqueFd();
+  struct stat info {};
+  // Made 0755 whatever the umask, so that each user reaches their own folder below it.
+  if ((created && ::fchmod(parent.get(), 0755) != 0) || ::fstat(parent.get(), &info) != 0) {
+    return UniqueFd();
+  }
+  if (info.st_uid != 0 || (info.st_mode & 022) != 0) {
+    SystemLog::log(kLogError, "Refusing the pasteboard folder %s/%s: owner %u, mode %o; it must be "
+                   "root's and writable by root alone.", kFallbackFolderParent, kFallbackFolderName,
+                   static_cast<unsigned>(info.st_uid), static_cast<unsigned>(info.st_mode & 07777));
+    return UniqueFd();
+  }
+  return parent;
+}
+
+// "/run/user/<uid>" when it is the user's private folder, else "/run/rcp-pasteboards/<uid>".
 UniqueFd runtimeFolder(const FileOwner& owner) {
   const std::string uid = std::to_string(owner.uid);
   UniqueFd runUser(::open("/run/user", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -83,9 +110,9 @@ UniqueFd runtimeFolder(const FileOwner& owner) {
       return own;
     }
   }
-  UniqueFd tmp(::open("/tmp", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!tmp.valid()) return UniqueFd();
-  return privateFolderAt(tmp.get(), ("rcp-pasteboards-" + uid).c_str(), owner);
+  UniqueFd parent = fallbackParent();
+  if (!parent.valid()) return UniqueFd();
+  return privateFolderAt(parent.get(), uid.c_str(), owner);
 }
 
 }  // namespace

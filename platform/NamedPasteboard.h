@@ -6,8 +6,12 @@
 // user whose preferences are read, EffectiveUserGuard.h), so that a root run's record reaches
 // the user's own processes; any other process uses its effective user.
 // The runtime folder is "/run/user/<uid>" when that is a real folder owned by the user with no
-// rights for others, else "/tmp/rcp-pasteboards-<uid>". It depends on the user id alone (not on
-// the environment), so a root run and the user's processes always meet in the same folder.
+// rights for others, else "/run/rcp-pasteboards/<uid>": below a folder root makes (0755) that
+// must belong to root and be writable by root alone, so no user can make another's folder
+// first (as anyone could in /tmp); a parent that is not so is refused and logged. Only root
+// makes that parent: a user's own process finds its folder once a root run has made it. The
+// runtime folder depends on the user id alone (not on the environment), so a root run and the
+// user's processes always meet in the same folder.
 // The folders "<runtime>/pasteboards/<name>" are created owned by the user with mode 0700
 // (a root run creates them and gives them to the user); a folder is refused when it is a link,
 // not a folder, or open to others, and when it belongs to another user (except that a root run

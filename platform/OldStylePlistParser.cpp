@@ -1,3 +1,4 @@
+#include "platform/PlistExpandedSize.h"
 #include "platform/PropertyListFile.h"
 
 namespace platform::OldStylePlistParser {
@@ -86,14 +87,19 @@ class Parser {
     if (depth > kMaxDepth || !skipSpaceAndComments() || atEnd()) return std::nullopt;
     switch (peek()) {
       case '{':
+        if (!budget_.take(0)) return std::nullopt;
         return parseDictionary(depth);
       case '(':
+        if (!budget_.take(0)) return std::nullopt;
         return parseArray(depth);
-      case '<':
-        return parseData();
+      case '<': {
+        auto data = parseData();
+        if (!data || !budget_.take(data->asData()->size())) return std::nullopt;
+        return data;
+      }
       default: {
         auto text = parseString();
-        if (!text) return std::nullopt;
+        if (!text || !budget_.take(text->size())) return std::nullopt;
         return PlistValue(std::move(*text));
       }
     }
@@ -109,7 +115,7 @@ class Parser {
         return PlistValue(std::move(dictionary));
       }
       auto key = parseString();
-      if (!key || !expect('=')) return std::nullopt;
+      if (!key || !budget_.take(key->size()) || !expect('=')) return std::nullopt;
       auto value = parseValue(depth + 1);
       if (!value || !expect(';')) return std::nullopt;
       dictionary.insert_or_assign(std::move(*key), std::move(*value));
@@ -237,6 +243,7 @@ class Parser {
 
   std::string_view text_;
   size_t pos_ = 0;
+  PlistExpandedBudget budget_;
 };
 
 }  // namespace

@@ -15,6 +15,8 @@
 //     form carries only valid UTF-8 of characters XML allows (no NUL, no control characters
 //     other than tab, line feed and carriage return).
 //   - Nesting deeper than 512 levels is refused both ways (see LibplistInputCheck.h).
+//   - A document larger than 16 MiB once every shared object is counted where it is used
+//     (each value 64 bytes plus its text or data) is refused in every form (PlistExpandedSize.h).
 //   A value outside these limits is not written at all: toXml gives an empty text and write()
 //   gives std::errc::invalid_argument, leaving the file untouched.
 #include <cstddef>

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DescriptorBytes.h"
@@ -51,6 +52,36 @@ __attribute__((format(printf, 1, 0))) std::string formatMessage(const char* form
   return text;
 }
 
+// A control character as two or four printable characters (see SystemLog.h).
+void appendEscaped(std::string& out, unsigned char c) {
+  static const char kHex[] = "0123456789abcdef";
+  switch (c) {
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    case '\t': out += "\\t"; return;
+    default:
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xf];
+  }
+}
+
+// The text with every C0 control character and DEL escaped, so that no value can end the line
+// early, start a forged one or steer a terminal; one newline ending the message is the line's.
+std::string escapedText(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7f) {
+      appendEscaped(out, c);
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::string currentTime() {
   time_t now = ::time(nullptr);
   struct tm local {};
@@ -69,10 +100,8 @@ std::string hostName() {
 }
 
 std::string fileLine(const std::string& program, int level, const std::string& text) {
-  std::string line = currentTime() + " " + hostName() + " " + program + "[" +
-                     std::to_string(::getpid()) + "] <" + levelName(level) + ">: " + text;
-  if (line.empty() || line.back() != '\n') line += '\n';
-  return line;
+  return currentTime() + " " + hostName() + " " + program + "[" + std::to_string(::getpid()) +
+         "] <" + levelName(level) + ">: " + text + "\n";
 }
 
 // Only while syslog is closed.
@@ -107,7 +136,7 @@ void detachFile(int fd) {
 
 void logv(int level, const char* format, va_list args) {
   if (format == nullptr) return;
-  const std::string text = formatMessage(format, args);
+  const std::string text = escapedText(formatMessage(format, args));
   LogState& s = state();
   std::lock_guard lock(s.mutex);
   if (!s.syslogOpen) openSyslogLocked(s);

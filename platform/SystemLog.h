@@ -10,8 +10,14 @@
 //   - host: gethostname(); program: setProgramName() or the executable's name; pid: getpid();
 //   - level: <Emergency> <Alert> <Critical> <Error> <Warning> <Notice> <Info> <Debug> for
 //     0-7 (levels outside 0-7 are clamped, in syslog too);
-//   - the text as formatted, of any length, followed by one newline (none added when the
-//     text already ends with one).
+//   - the text as formatted, of any length, followed by one newline (a newline that ends the
+//     formatted text is that one).
+// Control characters are escaped in the text, in syslog and in files alike, so that a value
+// from a file, a package, the environment or the command line can neither end a line and forge
+// the next one nor send a terminal its escapes: newline, carriage return and tab are written
+// "\n", "\r", "\t", every other character below 0x20 and DEL as "\x" and two lower-case hex
+// digits (ESC is "\x1b"). Everything else, a backslash and bytes of 0x80 and above included,
+// is written as it is: the escaping keeps lines whole, it is not meant to be undone.
 // Each line reaches each descriptor in one write(2), so lines of several processes appending
 // to one file never interleave. syslog(3) is opened with the program name and LOG_PID.
 #include <cstdarg>

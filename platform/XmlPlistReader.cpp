@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/PlistDateText.h"
+#include "platform/PlistExpandedSize.h"
 
 namespace platform {
 namespace {
@@ -171,37 +172,38 @@ std::optional<PlistValue> dataFrom(std::string_view text) {
 
 // libxml2 refuses elements nested deeper than 256 below the root (without XML_PARSE_HUGE), which
 // bounds this recursion well below the stack's limit.
-std::optional<PlistValue> valueOf(const xmlNode* element);
+std::optional<PlistValue> valueOf(const xmlNode* element, PlistExpandedBudget& budget);
 
-std::optional<PlistValue> arrayFrom(const xmlNode* element) {
+std::optional<PlistValue> arrayFrom(const xmlNode* element, PlistExpandedBudget& budget) {
   const auto elements = elementsOf(element);
-  if (!elements) return std::nullopt;
+  if (!elements || !budget.take(0)) return std::nullopt;
   PlistArray array;
   for (const xmlNode* child : *elements) {
-    auto item = valueOf(child);
+    auto item = valueOf(child, budget);
     if (!item) return std::nullopt;
     array.push_back(std::move(*item));
   }
   return PlistValue(std::move(array));
 }
 
-std::optional<PlistValue> dictionaryFrom(const xmlNode* element) {
+std::optional<PlistValue> dictionaryFrom(const xmlNode* element, PlistExpandedBudget& budget) {
   const auto elements = elementsOf(element);
-  if (!elements || elements->size() % 2 != 0) return std::nullopt;
+  if (!elements || elements->size() % 2 != 0 || !budget.take(0)) return std::nullopt;
   PlistDictionary dictionary;
   for (size_t i = 0; i < elements->size(); i += 2) {
     if (!named((*elements)[i], "key")) return std::nullopt;
     auto key = textOf((*elements)[i]);
-    auto item = valueOf((*elements)[i + 1]);
-    if (!key || !item) return std::nullopt;
+    if (!key || !budget.take(key->size())) return std::nullopt;
+    auto item = valueOf((*elements)[i + 1], budget);
+    if (!item) return std::nullopt;
     dictionary.insert_or_assign(std::move(*key), std::move(*item));  // the last one counts
   }
   return PlistValue(std::move(dictionary));
 }
 
-std::optional<PlistValue> leafFrom(const xmlNode* element) {
+std::optional<PlistValue> leafFrom(const xmlNode* element, PlistExpandedBudget& budget) {
   const auto text = textOf(element);
-  if (!text) return std::nullopt;
+  if (!text || !budget.take(text->size())) return std::nullopt;
   if (named(element, "string")) return PlistValue(*text);
   if (named(element, "integer")) return integerFrom(*text);
   if (named(element, "real")) return realFrom(*text);
@@ -216,11 +218,11 @@ std::optional<PlistValue> leafFrom(const xmlNode* element) {
   return std::nullopt;
 }
 
-std::optional<PlistValue> valueOf(const xmlNode* element) {
+std::optional<PlistValue> valueOf(const xmlNode* element, PlistExpandedBudget& budget) {
   if (element->ns != nullptr) return std::nullopt;
-  if (named(element, "array")) return arrayFrom(element);
-  if (named(element, "dict")) return dictionaryFrom(element);
-  return leafFrom(element);
+  if (named(element, "array")) return arrayFrom(element, budget);
+  if (named(element, "dict")) return dictionaryFrom(element, budget);
+  return leafFrom(element, budget);
 }
 
 // The encodings other readers know without extra tables; any other is refused.
@@ -254,10 +256,11 @@ std::optional<PlistValue> parseXmlPlist(std::string_view bytes) {
   }
   const xmlNode* root = xmlDocGetRootElement(document.get());
   if (root == nullptr || root->ns != nullptr) return std::nullopt;
-  if (!named(root, "plist")) return valueOf(root);
+  PlistExpandedBudget budget;
+  if (!named(root, "plist")) return valueOf(root, budget);
   const auto elements = elementsOf(root);
   if (!elements || elements->size() != 1) return std::nullopt;
-  return valueOf(elements->front());
+  return valueOf(elements->front(), budget);
 }
 
 }  // namespace platform

@@ -12,7 +12,9 @@
 // real that is no decimal number, "inf" or "nan", a date not in the form
 // "YYYY-MM-DDTHH:MM:SSZ" (or its shorter forms) of a real day, base64 data with other
 // characters than the alphabet and white space, a key without a value or a value without a key,
-// nesting deeper than libxml2's limit (256 elements below the root).
+// nesting deeper than libxml2's limit (256 elements below the root), a document larger than
+// kMaxPlistExpandedSize (PlistExpandedSize.h; the XML form shares nothing, so it is measured
+// as it is read).
 #include <optional>
 #include <string_view>
 

@@ -166,6 +166,26 @@ std::size_t attributeTextLength(const xmlDoc& document) {
   return total;
 }
 
+bool isExternalEntity(const xmlNode* node) {
+  if (node->type != XML_ENTITY_DECL) return false;
+  const auto type = reinterpret_cast<const xmlEntity*>(node)->etype;
+  return type == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
+         type == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY || type == XML_EXTERNAL_PARAMETER_ENTITY;
+}
+
+// A document type that names an outside file (a DTD, or an entity declared SYSTEM or PUBLIC).
+// We never read one, but the manifest goes to the launcher, which runs as root and might.
+bool refersOutside(const xmlDoc& document) {
+  if (document.extSubset != nullptr) return true;
+  const xmlDtd* dtd = document.intSubset;
+  if (dtd == nullptr) return false;
+  if (dtd->ExternalID != nullptr || dtd->SystemID != nullptr) return true;
+  for (const xmlNode* node = dtd->children; node != nullptr; node = node->next) {
+    if (isExternalEntity(node)) return true;
+  }
+  return false;
+}
+
 int writeToString(void* context, const char* bytes, int length) {
   static_cast<std::string*>(context)->append(bytes, static_cast<std::size_t>(length));
   return length;
@@ -193,7 +213,8 @@ std::optional<LoadedManifest> parse(std::string_view bytes) {
                                       nullptr, nullptr, kParseOptions));
   const bool wellFormed = context->wellFormed != 0;
   xmlFreeParserCtxt(context);
-  if (!document || !wellFormed || elementDepth(*document) > kMaxElementDepth ||
+  if (!document || !wellFormed || refersOutside(*document) ||
+      elementDepth(*document) > kMaxElementDepth ||
       attributeTextLength(*document) > kMaxAttributeText) {
     return std::nullopt;
   }

@@ -33,8 +33,9 @@ struct LoadedManifest {
 // A conforming parse in the encoding the bytes declare (any that iconv knows). The declaration,
 // document type with its internal subset, comments, processing instructions, CDATA sections
 // and entity references are kept as they stand; no external entity or DTD is read.
-// None when the bytes are no well-formed XML, nest elements deeper than kMaxElementDepth or
-// have attribute values longer than kMaxAttributeText.
+// None when the bytes are no well-formed XML, declare an external entity or DTD (SYSTEM or
+// PUBLIC: the launcher reading the staged copy might fetch it), nest elements deeper than
+// kMaxElementDepth or have attribute values longer than kMaxAttributeText.
 std::optional<LoadedManifest> parse(std::string_view bytes);
 
 // The whole document in its declared encoding (UTF-8 when none), one element per line where

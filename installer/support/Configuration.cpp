@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "installer/files/RegularFileBytes.h"
 #include "platform/AtomicFile.h"
 #include "platform/DescriptorBytes.h"
+#include "platform/FixedPathFile.h"
 #include "platform/PropertyListFile.h"
 #include "platform/UniqueFd.h"
 
@@ -22,21 +22,23 @@ bool storeExists() {
 }
 
 // The store's bytes, read without following a link. None when there is no store of ours at
-// the path (missing, a link, not a regular file, several links); an empty text when the file is
-// ours but cannot be read whole, which then parses as no property list.
+// the path (missing, a link, not a regular file, several links, another user's file); an empty
+// text when the file is ours but cannot be read whole, which then parses as no property list.
 std::optional<std::string> readStoreBytes() {
-  platform::UniqueFd fd = openRegularFile(kConfigurationStorePath);
+  platform::UniqueFd fd = platform::openFixedPathForReading(kConfigurationStorePath);
   if (!fd.valid()) {
-    // Missing, a link (ELOOP), a hard link (EMLINK) or no regular file (EINVAL): no store.
-    // Any other failure: a store we cannot read.
-    if (errno == ENOENT || errno == ELOOP || errno == EMLINK || errno == EINVAL) return std::nullopt;
+    // Missing, a link (ELOOP), a hard link (EMLINK), no regular file (EINVAL) or planted by
+    // another user (EPERM): no store. Any other failure: a store we cannot read.
+    if (errno == ENOENT || errno == ELOOP || errno == EMLINK || errno == EINVAL || errno == EPERM) {
+      return std::nullopt;
+    }
     return std::string();
   }
   return platform::readWhole(fd.get(), kMaxStoreSize).value_or(std::string());
 }
 
-// The store lies in /tmp, where anyone may plant a link to a file only root may read: it is
-// loaded only from a regular file of its own. Anything else at the path is no store, so the
+// The store lies in /tmp, where anyone may plant a link to a file only root may read, or a
+// file of their own: it is loaded only from a regular file of root's or the process's own. Anything else at the path is no store, so the
 // store starts empty and saving replaces that entry (never writing through it). A store of
 // ours that is no dictionary property list stays inert: it is neither used nor overwritten.
 Properties openStore() {
@@ -64,7 +66,12 @@ void Configuration::setPropertyForKey(const std::optional<platform::PlistValue>&
 }
 
 bool Configuration::saveConfiguration() const {
-  return _internalProperties.savePropertiesToFile(std::string(kConfigurationStorePath));
+  // Written as a file of our own: a replaced entry's owner and mode would be another user's
+  // when they made the path first.
+  const auto& dictionary = _internalProperties.dictionary();
+  if (!dictionary) return false;
+  const std::string xml = platform::PropertyListFile::toXml(platform::PlistValue(*dictionary));
+  return !xml.empty() && !platform::replaceFixedPathFile(kConfigurationStorePath, xml);
 }
 
 void Configuration::cleanupConfiguration() {

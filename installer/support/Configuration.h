@@ -1,9 +1,10 @@
 #pragma once
 // The platform's internal configuration store: one property-list file at a fixed path in /tmp,
 // read by the package installer's result panel. Loaded once at construction, and only from a
-// regular file with one link (never read through a link planted at the path: that counts as no
-// store); changes reach the file only through saveConfiguration, which replaces it atomically
-// (never writing through a link either).
+// regular file with one link that belongs to root or the process's user (a link or another
+// user's file planted at the path counts as no store); changes reach the file only through
+// saveConfiguration, which replaces it atomically with a file of the process's own, mode 0644
+// (never writing through a link, never keeping a planted file's owner or mode).
 #include <optional>
 #include <string>
 

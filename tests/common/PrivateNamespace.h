@@ -32,7 +32,7 @@ class PrivateNamespace {
   // Results and planted sources go below workFolder (made when missing).
   explicit PrivateNamespace(std::filesystem::path workFolder);
 
-  // A fresh tmpfs over the folder ("/tmp" is always private). A folder the machine does not
+  // A fresh tmpfs over the folder ("/tmp" and "/run" are always private). A folder the machine does not
   // have is made only inside the namespace.
   PrivateNamespace& privateFolder(const std::string& folder);
   PrivateNamespace& plantFile(const std::string& path, const std::string& contents);
@@ -47,7 +47,8 @@ class PrivateNamespace {
 
  private:
   std::filesystem::path work_;
-  std::vector<std::string> folders_{"/tmp"};
+  // /run too: a root run makes the pasteboard's fallback folder there.
+  std::vector<std::string> folders_{"/tmp", "/run"};
   std::vector<std::string> steps_;
   int planted_ = 0;
   int sessions_ = 0;

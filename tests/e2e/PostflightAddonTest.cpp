@@ -127,11 +127,11 @@ TEST_F(PostflightAddonTest, InstallsTheAddonThroughTheLauncherAndRecordsIt) {
                      .package;
   ::setenv("USER", "root", 1);
   // An earlier installation's error, still on the installer pasteboard.
-  const std::string board = "/tmp/rcp-pasteboards-0/pasteboards/INSTALLATION_INTERNAL_PASTEBOARD";
+  const std::string board = "/run/rcp-pasteboards/0/pasteboards/INSTALLATION_INTERNAL_PASTEBOARD";
   PrivateNamespace ns = freshNamespace();
   ns.privateFolder("/run/user").makeFolder(board).plantFile(board + "/type-ERROR_MESSAGE.plist", "stale");
 
-  NamespaceRun result = ns.run({{"/bin/chmod", "-R", "go=", "/tmp/rcp-pasteboards-0"},
+  NamespaceRun result = ns.run({{"/bin/chmod", "-R", "go=", "/run/rcp-pasteboards/0"},
                                 installWords(pkg)})[1];
 
   ASSERT_EQ(result.status, 0) << result.standardError;
@@ -260,6 +260,18 @@ TEST_F(PostflightAddonTest, MissingManifestsAndAMissingRcpHome) {
     EXPECT_EQ(result.status, 199);
     EXPECT_THAT(logOf(result), Contains(" Fail to copy install manifest. "));
     EXPECT_TRUE(journal(target).empty());
+  }
+  {
+    SCOPED_TRACE("an install manifest that declares an external entity");
+    std::string manifest = addonManifest();
+    manifest.insert(manifest.find("<manifest>"), "<!DOCTYPE manifest [<!ENTITY x SYSTEM \"file:///etc/shadow\">]>\n");
+    manifest.insert(manifest.find("<domain-object>"), "&x;");
+    fs::path pkg = addonPackageWithManifests(dir_.path() / "external")
+                       .deployFile("install.a.b.xml", manifest).build().package;
+    NamespaceRun result = install(pkg);
+    EXPECT_EQ(result.status, 199);
+    EXPECT_THAT(logOf(result), Contains(" Fail to copy install manifest. "));
+    EXPECT_TRUE(journal(target).empty()) << "the launcher never runs";
   }
   {
     SCOPED_TRACE("no uninstall manifest: a warning, still installed");

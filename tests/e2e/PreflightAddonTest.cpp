@@ -100,6 +100,22 @@ TEST_F(PreflightAddonTest, AcceptsAnAddonThatFitsAndLogsEveryCheck) {
   EXPECT_THAT(left, ElementsAre("rcp_a.b_install.log"));
 }
 
+// A package value with line breaks stays within its own log line: nothing forged follows it.
+TEST_F(PreflightAddonTest, PackageValuesCannotForgeLogLines) {
+  defaultInstance();
+  const std::string forged = "Mon Dec  7 19:52:48 2026 host preflightAddon[1] <Error>: forged";
+  fs::path pkg = package().set("targetVersion", "*;\n" + forged + "\r").build().package;
+
+  NamespaceRun result = run(command(pkg));
+
+  EXPECT_EQ(result.status, 0) << result.standardError;
+  EXPECT_EQ(lastLine(result), "Checking whether the installedTargetVersion 3.0.1 is compatible with "
+                              "targetVersion *;\\n" + forged + "\\r.");
+  for (const auto& line : testing_support::parseLogLines(result.fileText(kLog).value_or(""))) {
+    EXPECT_EQ(line.level, "Info") << line.text;
+  }
+}
+
 TEST_F(PreflightAddonTest, RefusesUnsupportedCharactersInEitherPath) {
   const std::string refused = "!\"';\\#%|=?:";
   for (char c : refused) {

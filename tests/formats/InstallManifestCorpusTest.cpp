@@ -9,6 +9,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -131,8 +132,22 @@ class ManifestCorpusTest : public testing::Test {
     return true;
   }
 
-  void addOriginal(const std::string& path) {
-    Document document{path, path, ""};
+  // The layout rules name an external DTD, which makes the file itself no manifest: it is
+  // refused, and the corpus takes it with the document type's external identifier left out.
+  std::string withoutExternalDtd(const std::string& path) {
+    const std::string text = readWholeFile(path);
+    const std::string inner =
+        std::regex_replace(text, std::regex("<!DOCTYPE (\\w+) SYSTEM \"[^\"]*\">"), "<!DOCTYPE $1>");
+    if (inner == text) return path;
+    EXPECT_FALSE(support::InstallManifest(path).saveInstallManifestAs(dir_ / "refused.xml")) << path;
+    ++refusedExternal_;
+    const std::string copy = dir_ / ("inner-" + std::to_string(next_++) + ".xml");
+    std::ofstream(copy, std::ios::binary) << inner;
+    return copy;
+  }
+
+  void addOriginal(const std::string& path, const std::string& input) {
+    Document document{path, input, ""};
     if (!roundTrip(document)) {
       ADD_FAILURE() << "not loaded and saved: " << path;
       return;
@@ -141,8 +156,8 @@ class ManifestCorpusTest : public testing::Test {
     ++originals_;
   }
 
-  void addReencodings(const std::string& path) {
-    const std::string text = readWholeFile(path);
+  void addReencodings(const std::string& path, const std::string& input) {
+    const std::string text = readWholeFile(input);
     for (const std::string encoding : kEncodings) {
       std::optional<std::string> bytes = reencoded(text, encoding);
       if (!bytes) continue;
@@ -190,6 +205,7 @@ class ManifestCorpusTest : public testing::Test {
   std::size_t next_ = 0;
   std::vector<Document> documents_;
   std::size_t originals_ = 0;
+  std::size_t refusedExternal_ = 0;
   std::map<std::string, std::size_t> reencodings_;
   std::map<std::string, std::size_t> beyondAscii_;  // re-encodings holding more than ASCII
 };
@@ -198,14 +214,16 @@ TEST_F(ManifestCorpusTest, SavedDocumentsKeepTheirCanonicalForm) {
   const std::vector<std::string> files = corpusFiles();
   ASSERT_GE(files.size(), 50u) << "shared-mime-info and xkb-data are installed by build.sh";
   for (std::size_t i = 0; i < files.size(); ++i) {
-    addOriginal(files[i]);
-    addReencodings(files[i]);
+    const std::string input = withoutExternalDtd(files[i]);
+    addOriginal(files[i], input);
+    addReencodings(files[i], input);
   }
   const std::vector<std::string> changed = changedDocuments();
   for (const std::string& name : changed) ADD_FAILURE() << "changed by a load and save: " << name;
 
   std::cout << "[ corpus   ] " << documents_.size() << " documents loaded and saved: "
-            << originals_ << " system files";
+            << originals_ << " system files (" << refusedExternal_
+            << " refused as they are for their external DTD)";
   for (const auto& [encoding, count] : reencodings_) {
     std::cout << ", " << count << " " << encoding;
     if (encoding != "UTF-16") std::cout << " (" << beyondAscii_[encoding] << " beyond ASCII)";

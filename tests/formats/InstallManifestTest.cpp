@@ -417,7 +417,7 @@ TEST_F(InstallManifestTest, RefusesDeepNestingAndGrowingEntities) {
   EXPECT_FALSE(InstallManifest(write("wide.xml", nestedEntities + "</m>")).saveInstallManifestAs());
 }
 
-// Files that are no well-formed XML, a missing file and a folder.
+// Files that are no well-formed XML or refer to files outside, a missing file and a folder.
 // Handlers the process had before a manifest is read: they count what reaches them.
 int processHandlerCalls = 0;
 void countGenericError(void*, const char*, ...) { ++processHandlerCalls; }
@@ -450,10 +450,23 @@ TEST_F(InstallManifestTest, UnreadableManifestSavesNothing) {
       "<!DOCTYPE m [<!ENTITY e SYSTEM \"/etc/hostname\">]><m a=\"&e;\">" + path + "</m>",
       "",
   };
+  // Well-formed, but naming files outside the manifest, which the root-run launcher might read.
+  const std::string refersOutside[] = {
+      "<!DOCTYPE m [<!ENTITY x SYSTEM \"file:///etc/shadow\">]><m>&x;" + path + "</m>",
+      "<!DOCTYPE m [<!ENTITY x SYSTEM \"file:///etc/shadow\">]><m>" + path + "</m>",
+      "<!DOCTYPE m [<!ENTITY x PUBLIC \"-//x//EN\" \"http://example.org/x\">]><m>" + path + "</m>",
+      "<!DOCTYPE m [<!NOTATION n SYSTEM \"n\"><!ENTITY x SYSTEM \"x.bin\" NDATA n>]><m>" + path + "</m>",
+      "<!DOCTYPE m [<!ENTITY % p SYSTEM \"file:///etc/shadow\"> %p;]><m>" + path + "</m>",
+      "<!DOCTYPE m SYSTEM \"file:///etc/m.dtd\"><m>" + path + "</m>",
+      "<!DOCTYPE m PUBLIC \"-//x//EN\" \"http://example.org/m.dtd\"><m>" + path + "</m>",
+  };
   std::vector<std::string> paths = {dir_ / "missing.xml", dir_.str()};
   for (std::size_t i = 0; i < std::size(notWellFormed); ++i) {
     paths.push_back(write("bad" + std::to_string(i) + ".xml", notWellFormed[i]));
     EXPECT_FALSE(xmllintAccepts(paths.back())) << notWellFormed[i];
+  }
+  for (std::size_t i = 0; i < std::size(refersOutside); ++i) {
+    paths.push_back(write("outside" + std::to_string(i) + ".xml", refersOutside[i]));
   }
   // No error or entity reaches the process's own handlers, which are in place again after.
   const xmlGenericErrorFunc genericBefore = xmlGenericError;

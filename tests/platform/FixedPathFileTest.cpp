@@ -9,6 +9,7 @@
 
 #include "common/FileHelpers.h"
 #include "common/TempDir.h"
+#include "common/TestUser.h"
 
 namespace {
 
@@ -98,6 +99,56 @@ TEST(FixedPathFileTest, RefusesAFifoWithAReader) {
   ASSERT_TRUE(reader.valid());
 
   EXPECT_FALSE(openFixedPathForWriting(path, FixedPathMode::Truncate).valid());
+}
+
+// What a third user made at the path in a sticky folder anyone can write (as /tmp): root
+// removes it, never following it, and makes a file of its own; the user's file is neither
+// written nor truncated, and root's is not handed to them. Root's own reading refuses theirs.
+TEST(FixedPathFileTest, AnotherUsersEntryIsReplacedNeverWritten) {
+  RCP_WITH_TEST_USER(user);
+  const std::string shared = user.scratch + "/tmp";
+  ASSERT_EQ(0, ::mkdir(shared.c_str(), 01777));
+  ASSERT_EQ(0, ::chmod(shared.c_str(), 01777));
+  const std::string victim = user.scratch + "/root-only";
+  writeWholeFile(victim, "root's");
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> plant;  // runs as the user
+  } plants[] = {
+      {"0666 file", [](const std::string& path) {
+         platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666));
+         ::fchmod(fd.get(), 0666);
+         writeText(fd, "the user's\n");
+       }},
+      {"link to root's file", [&](const std::string& path) { ::symlink(victim.c_str(), path.c_str()); }},
+      {"FIFO", [](const std::string& path) { ::mkfifo(path.c_str(), 0666); }},
+  };
+  int round = 0;
+  for (const auto& plant : plants) {
+    for (FixedPathMode mode : {FixedPathMode::Truncate, FixedPathMode::Append}) {
+      SCOPED_TRACE(testing::Message() << plant.name << (mode == FixedPathMode::Append ? " append" : " truncate"));
+      const std::string path = shared + "/rcp_" + std::to_string(round++) + "_install.log";
+      ASSERT_EQ(0, ::seteuid(user.uid));
+      plant.plant(path);
+      platform::UniqueFd theirs(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW));
+      ASSERT_EQ(0, ::seteuid(0));
+      EXPECT_FALSE(platform::openFixedPathForReading(path).valid());
+
+      auto ours = openFixedPathForWriting(path, mode);
+      ASSERT_TRUE(ours.valid());
+      writeText(ours, "root's log\n");
+      struct stat info {};
+      ASSERT_EQ(0, ::lstat(path.c_str(), &info));
+      EXPECT_EQ(0u, info.st_uid);
+      EXPECT_EQ(0644u, info.st_mode & 07777);
+      EXPECT_EQ("root's log\n", readWholeFile(path));
+      EXPECT_TRUE(platform::openFixedPathForReading(path).valid());
+      EXPECT_EQ("root's", readWholeFile(victim));
+      if (theirs.valid() && std::string(plant.name) == "0666 file") {
+        EXPECT_EQ("the user's\n", readWholeFile("/proc/self/fd/" + std::to_string(theirs.get())));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -327,10 +327,10 @@ TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
   }
   EXPECT_EQ("", PropertyListFile::toXml(nestedArrays(600)));
 
-  // 200 chains of 500, each ending in the one before, all held by the top array in that order:
+  // Two chains of 500, the second ending in the first, both held by the top array in that order:
   // the walk never holds more than 501 on its path (the chain below is done), yet libplist
-  // would recurse 100001 levels deep.
-  constexpr uint32_t kChains = 200, kLength = 500;
+  // would recurse 1001 levels deep.
+  constexpr uint32_t kChains = 2, kLength = 500;
   std::vector<std::vector<uint32_t>> children(1 + kChains * kLength);
   for (uint32_t chain = 0; chain < kChains; ++chain) {
     const uint32_t first = 1 + chain * kLength;
@@ -341,6 +341,52 @@ TEST(PropertyListFileTest, RefusesNestingDeeperThanTheRecordsNeed) {
   EXPECT_EQ(std::nullopt, PropertyListFile::parse(arraysInBinary(children)));
   children[0].resize(1);  // the first chain alone: 501 levels
   EXPECT_TRUE(PropertyListFile::parse(arraysInBinary(children)));
+}
+
+std::string xmlOf(const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; }
+
+// `levels` arrays, each referring twice to the next, above the leaf: 2^levels uses of the leaf.
+std::string doublingArrays(uint32_t levels, const std::string& leaf = "\xA0") {
+  std::vector<std::string> objects;
+  for (uint32_t i = 0; i < levels; ++i) objects.push_back(containerOf("\xA2", {i + 1, i + 1}));
+  objects.push_back(leaf);
+  return binaryOfObjects(objects);
+}
+
+std::string asciiObject(std::size_t length) {
+  std::string object = "\x5F\x11";
+  appendBigEndian(object, length, 2);
+  return object + std::string(length, 'x');
+}
+
+std::string repeated(const std::string& text, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// Every form is measured as it would be built, a shared object once per use, and refused past
+// 16 MiB (64 per value plus its text): 262144 values fill it exactly.
+TEST(PropertyListFileTest, RefusesDocumentsThatExpandPastTheLimit) {
+  // Each 9 bytes in the file, 40 levels stand for 2^41 - 1 values: refused before libplist.
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(doublingArrays(40)));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(doublingArrays(18)));
+  const auto widest = PropertyListFile::parse(doublingArrays(17));  // 2^18 - 1 values
+  ASSERT_TRUE(widest);
+  EXPECT_EQ(2u, widest->asArray()->size());
+  // 1023 arrays and 1024 uses of a text: its length counts at every use.
+  EXPECT_TRUE(PropertyListFile::parse(doublingArrays(10, asciiObject(16256))));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(doublingArrays(10, asciiObject(16257))));
+  // The forms that share nothing are counted as they are read.
+  EXPECT_TRUE(PropertyListFile::parse(xmlOf("<array>" + repeated("<true/>", 262143) + "</array>")));
+  EXPECT_EQ(std::nullopt,
+            PropertyListFile::parse(xmlOf("<array>" + repeated("<true/>", 262144) + "</array>")));
+  EXPECT_TRUE(PropertyListFile::parse(xmlOf("<dict><key>" + std::string(16777024, 'k') +
+                                            "</key><true/></dict>")));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse(xmlOf("<dict><key>" + std::string(16777025, 'k') +
+                                                        "</key><true/></dict>")));
+  EXPECT_TRUE(PropertyListFile::parse("(" + repeated("a,", 258110) + ")"));
+  EXPECT_EQ(std::nullopt, PropertyListFile::parse("(" + repeated("a,", 258111) + ")"));
 }
 
 // Values XML cannot hold are refused rather than written as a file no reader accepts.
@@ -414,7 +460,6 @@ std::string bigEndianDouble(double value) {
   return bytes;
 }
 
-std::string xmlOf(const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; }
 
 // Values as other readers of property lists read them, or refused; never something else.
 TEST(PropertyListFileTest, ReadsWhatOtherReadersRead) {

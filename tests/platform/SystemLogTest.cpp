@@ -102,6 +102,32 @@ TEST_F(SystemLogTest, TextIsNeverAFormatAndNeverTooLong) {
   EXPECT_EQ("<Info>: [" + huge + "]", lines[1].substr(lines[1].find("<Info>")));
 }
 
+// A value can neither end its line and start a forged one nor reach a terminal as an escape.
+TEST_F(SystemLogTest, ControlCharactersAreEscaped) {
+  const std::string path = dir_ / "install.log";
+  UniqueFd fd = openLog(path);
+  SystemLog::attachFile(fd.get());
+  const struct {
+    const char* value;
+    const char* written;
+  } rows[] = {
+      {"pkg\nMon Dec  7 19:52:48 2026 host postflightAddon[1] <Info>: forged", "pkg\\nMon Dec  7 19:52:48 2026 host postflightAddon[1] <Info>: forged"},
+      {"a\rb\tc", "a\\rb\\tc"},
+      {"\x1b[31mred\x1b[0m", "\\x1b[31mred\\x1b[0m"},
+      {"\x01\x1f\x7f \x80\xc3\xa9 ~", "\\x01\\x1f\\x7f \x80\xc3\xa9 ~"},
+      {"kept \\n \\x41", "kept \\n \\x41"},
+      {"two ends\n\n", "two ends\\n"},
+  };
+  for (const auto& row : rows) SystemLog::log(platform::kLogInfo, "value %s", row.value);
+  SystemLog::detachFile(fd.get());
+
+  const auto lines = linesOf(readWholeFile(path));
+  ASSERT_EQ(std::size(rows), lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(std::string("<Info>: value ") + rows[i].written, lines[i].substr(lines[i].find("<Info>")));
+  }
+}
+
 // Several processes appending long lines to one file: every line arrives whole.
 TEST_F(SystemLogTest, LinesOfSeveralWritersNeverInterleave) {
   const std::string path = dir_ / "shared.log";
@@ -182,12 +208,14 @@ TEST(SystemLogSocketTest, EachMessageReachesTheSystemLogWithItsLevel) {
     SystemLog::log(-1, "below emergency");
     SystemLog::setProgramName("renamed-probe");
     SystemLog::log(platform::kLogInfo, "%s", "renamed");
+    SystemLog::log(platform::kLogError, "%s", "one\nline\x1b");
   });
   const std::string stamp = "[A-Z][a-z]{2} [ 0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} ";
   const std::vector<std::string> patterns = {"<12>" + stamp + "log-probe\\[[0-9]+\\]: warned 1",
                                              "<15>" + stamp + "log-probe\\[[0-9]+\\]: beyond debug",
                                              "<8>" + stamp + "log-probe\\[[0-9]+\\]: below emergency",
-                                             "<14>" + stamp + "renamed-probe\\[[0-9]+\\]: renamed"};
+                                             "<14>" + stamp + "renamed-probe\\[[0-9]+\\]: renamed",
+                                             "<11>" + stamp + "renamed-probe\\[[0-9]+\\]: one\\\\nline\\\\x1b"};
   ASSERT_EQ(datagrams.size(), patterns.size()) << (datagrams.empty() ? "" : datagrams.front());
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     EXPECT_TRUE(std::regex_match(datagrams[i], std::regex(patterns[i]))) << datagrams[i];

@@ -1,4 +1,5 @@
 // The configuration store at its fixed path; this test runs with a private /tmp.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <iterator>
 
 #include "common/FileHelpers.h"
+#include "common/TestUser.h"
 #include "installer/support/Configuration.h"
 #include "installer/formats/InstallManifest.h"
 #include "installer/support/InstallUtil.h"
@@ -126,6 +128,42 @@ TEST_F(ConfigurationTest, WhatLiesAtThePathDecidesWhetherItIsTheStore) {
     }
   }
   EXPECT_EQ(readWholeFile(other), "<plist><dict/></plist>");
+}
+
+// A third user's store at the fixed path, made before the run (0666, so they could edit what
+// root wrote into it): it is not read as ours, whatever it holds, and saving makes a store of
+// root's own (mode 0644) in its place while their file is left unwritten.
+TEST_F(ConfigurationTest, AnotherUsersStoreIsNeitherReadNorKept) {
+  RCP_WITH_TEST_USER(user);
+  const std::string planted[] = {
+      platform::PropertyListFile::toXml(PlistValue(platform::PlistDictionary{{"pathToRcpHome", PlistValue("/planted")}})),
+      "plain text, no property list",
+  };
+  for (const std::string& contents : planted) {
+    SCOPED_TRACE(contents);
+    ::unlink(kConfigurationStorePath);
+    ASSERT_EQ(::seteuid(user.uid), 0);
+    const mode_t saved = ::umask(0);
+    { std::ofstream(kConfigurationStorePath) << contents; }
+    ::umask(saved);
+    const int theirs = ::open(kConfigurationStorePath, O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::seteuid(0), 0);
+    ASSERT_GE(theirs, 0);
+
+    Configuration store;
+    EXPECT_FALSE(store.getPropertyValueForKey("pathToRcpHome"));
+    store.setPropertyForKey(PlistValue("/Applications/A.app/Contents/MacOS/rcp"), "pathToRcpHome");
+    EXPECT_TRUE(store.saveConfiguration());
+
+    struct stat st {};
+    ASSERT_EQ(::lstat(kConfigurationStorePath, &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(Configuration().getPropertyValueForKey("pathToRcpHome"),
+              PlistValue("/Applications/A.app/Contents/MacOS/rcp"));
+    EXPECT_EQ(readWholeFile("/proc/self/fd/" + std::to_string(theirs)), contents);
+    ::close(theirs);
+  }
 }
 
 // Writes until the file system is full.

@@ -1,5 +1,6 @@
 // The installer pasteboard's error record and the per-user trace switch. Runs with a private
 // /tmp, where the pasteboard and the trace file live.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -60,14 +61,15 @@ TEST(ErrorChannelTest, ResetDeclareAndSendFollowTheRecordsLife) {
   EXPECT_FALSE(InstallUtil::getErrorMessage()) << "declaring the type empties the pasteboard";
 
   struct stat st {};
-  ASSERT_EQ(::lstat("/tmp/rcp-pasteboards-0", &st), 0);
+  ASSERT_EQ(::lstat("/run/rcp-pasteboards/0", &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 TEST(ErrorChannelTest, PlantedPasteboardFolderIsNotUsed) {
   ::unsetenv("XDG_RUNTIME_DIR");
-  ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0 /tmp/elsewhere && mkdir -m 0777 /tmp/elsewhere"), 0);
-  ASSERT_EQ(::symlink("/tmp/elsewhere", "/tmp/rcp-pasteboards-0"), 0);
+  ASSERT_EQ(::system("rm -rf /run/rcp-pasteboards /tmp/elsewhere && mkdir -m 0777 /tmp/elsewhere && "
+                     "mkdir -m 0755 /run/rcp-pasteboards"), 0);
+  ASSERT_EQ(::symlink("/tmp/elsewhere", "/run/rcp-pasteboards/0"), 0);
   InstallUtil::initInternalPasteboard(true);
   EXPECT_FALSE(InstallUtil::getErrorMessage());
   EXPECT_TRUE(std::filesystem::is_empty("/tmp/elsewhere")) << "nothing written through the link";
@@ -77,7 +79,7 @@ TEST(ErrorChannelTest, PlantedPasteboardFolderIsNotUsed) {
   EXPECT_FALSE(planted.setPropertyListForType(PlistValue(1), "t"));
   EXPECT_FALSE(planted.propertyListForType("t"));
   EXPECT_TRUE(planted.declaredTypes().empty());
-  ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0 /tmp/elsewhere"), 0);
+  ASSERT_EQ(::system("rm -rf /run/rcp-pasteboards /tmp/elsewhere"), 0);
 }
 
 // Each declared type is kept in its own file, named with every character other than letters,
@@ -85,7 +87,7 @@ TEST(ErrorChannelTest, PlantedPasteboardFolderIsNotUsed) {
 // only under a declared type, and a value XML cannot carry is refused.
 TEST(ErrorChannelTest, PasteboardTypesKeepTheirOwnFiles) {
   ::unsetenv("XDG_RUNTIME_DIR");
-  ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0"), 0);
+  ASSERT_EQ(::system("rm -rf /run/rcp-pasteboards"), 0);
   platform::NamedPasteboard pasteboard("rcp.test.pasteboard");
   const std::vector<std::string> types = {"AZaz09_-", "a/b", "..", "%"};
   ASSERT_TRUE(pasteboard.declareTypes(types));
@@ -95,7 +97,7 @@ TEST(ErrorChannelTest, PasteboardTypesKeepTheirOwnFiles) {
   EXPECT_FALSE(pasteboard.setPropertyListForType(PlistValue(1), "undeclared"));
   EXPECT_FALSE(pasteboard.setPropertyListForType(PlistValue(std::string("nul\0", 4)), "%"));
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator("/tmp/rcp-pasteboards-0/pasteboards/rcp%2Etest%2Epasteboard")) {
+  for (const auto& entry : std::filesystem::directory_iterator("/run/rcp-pasteboards/0/pasteboards/rcp%2Etest%2Epasteboard")) {
     names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
@@ -104,7 +106,7 @@ TEST(ErrorChannelTest, PasteboardTypesKeepTheirOwnFiles) {
   for (std::size_t i = 0; i < types.size(); ++i) {
     EXPECT_EQ(pasteboard.propertyListForType(types[i]), PlistValue(static_cast<int>(i))) << types[i];
   }
-  ASSERT_EQ(::system("rm -rf /tmp/rcp-pasteboards-0"), 0);
+  ASSERT_EQ(::system("rm -rf /run/rcp-pasteboards"), 0);
 }
 
 // Entries below the folder (links not followed) whose owner is not the user, or that are open to
@@ -149,9 +151,10 @@ TEST(ErrorChannelTest, ARootRunsRecordReachesTheLoggedInUser) {
   PlistValue failure(PlistDictionary{{"ERROR_CODE", PlistValue(190)},
                                      {"ERROR_DETAILS", PlistValue(PlistArray{"detail"})}});
 
-  const std::string fallback = "/tmp/rcp-pasteboards-" + std::to_string(user.uid);
+  const std::string fallback = "/run/rcp-pasteboards/" + std::to_string(user.uid);
   const std::string runUser = "/run/user/" + std::to_string(user.uid);
   // An earlier root run left the fallback folder root's own: it is handed to the user.
+  ASSERT_EQ(::mkdir("/run/rcp-pasteboards", 0755), 0);
   ASSERT_EQ(::mkdir(fallback.c_str(), 0700), 0);
   for (const std::string& folder : {fallback, runUser}) {
     SCOPED_TRACE(folder);
@@ -169,6 +172,50 @@ TEST(ErrorChannelTest, ARootRunsRecordReachesTheLoggedInUser) {
     EXPECT_TRUE(std::filesystem::exists(folder + "/pasteboards/INSTALLATION_INTERNAL_PASTEBOARD"));
     EXPECT_TRUE(std::filesystem::is_empty(inherited)) << "nothing in the inherited runtime folder";
   }
+}
+
+// Without a private /run/user/<uid>, the record goes below /run/rcp-pasteboards, which root
+// makes and no one else may write: a third user's folder in /tmp where the fallback used to be
+// is never used, and a parent that is not root's alone is refused with a log line.
+TEST(ErrorChannelTest, AThirdUserCannotSquatThePasteboard) {
+  RCP_WITH_TEST_USER(user);
+  ::setenv("USER", "root", 1);
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ASSERT_EQ(::system("rm -rf /run/rcp-pasteboards /run/user/0 /tmp/rcp-pasteboards-0"), 0);
+  ASSERT_EQ(::seteuid(user.uid), 0);
+  ASSERT_EQ(::mkdir("/tmp/rcp-pasteboards-0", 0777), 0);
+  ASSERT_EQ(::seteuid(0), 0);
+  const mode_t savedMask = ::umask(077);  // the parent is 0755 whatever the umask
+  InstallUtil::initInternalPasteboard(true);
+  ::umask(savedMask);
+  EXPECT_EQ(InstallUtil::getErrorMessage(), resetRecord());
+  struct stat st {};
+  ASSERT_EQ(::lstat("/run/rcp-pasteboards", &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  EXPECT_TRUE(std::filesystem::is_empty("/tmp/rcp-pasteboards-0"));
+
+  const std::string logPath = user.scratch + "/refusals.log";
+  const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  platform::SystemLog::attachFile(log);
+  const struct {
+    std::string owner;
+    const char* mode;
+  } parents[] = {{std::to_string(user.uid), "0755"}, {"0", "0777"}, {"0", "0775"}};
+  for (const auto& parent : parents) {
+    SCOPED_TRACE(parent.owner + " " + parent.mode);
+    ASSERT_EQ(::system(("rm -rf /run/rcp-pasteboards && mkdir -m " + std::string(parent.mode) +
+                        " /run/rcp-pasteboards && mkdir -m 0700 /run/rcp-pasteboards/0 && chown " +
+                        parent.owner + " /run/rcp-pasteboards").c_str()), 0);
+    EXPECT_FALSE(platform::NamedPasteboard(support::kInternalPasteboardName).usable());
+  }
+  platform::SystemLog::detachFile(log);
+  ::close(log);
+  const std::string refusals = readWholeFile(logPath);
+  EXPECT_NE(refusals.find("Refusing the pasteboard folder /run/rcp-pasteboards: owner " +
+                          std::to_string(user.uid) + ", mode 755"), std::string::npos) << refusals;
+  EXPECT_NE(refusals.find("owner 0, mode 777;"), std::string::npos) << refusals;
+  EXPECT_NE(refusals.find("owner 0, mode 775;"), std::string::npos) << refusals;
 }
 
 TEST(TraceSwitchTest, OffForAUserWithoutThePreference) {
@@ -190,7 +237,13 @@ TEST(TraceSwitchTest, OnForTheLoggedInUserAndLaterLinesReachTheTraceFile) {
                    .valueForKey(support::kInstallPreferencesDomain, support::kTraceEnableKey))
       << "root must not be able to read the user's preferences for this test to prove anything";
 
+  // The user made the trace file first, open to everyone: root makes its own in its place.
+  ASSERT_EQ(::seteuid(user.uid), 0);
+  const mode_t savedMask = ::umask(0);
   { std::ofstream(support::kTraceFilePath) << "old run\n"; }
+  ::umask(savedMask);
+  const int theirs = ::open(support::kTraceFilePath, O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::seteuid(0), 0);
   EXPECT_TRUE(InstallUtil::shouldWriteTraces());
   EXPECT_EQ(::geteuid(), 0u) << "the effective user is restored";
   InstallUtil::setupTraceOutput();
@@ -198,6 +251,11 @@ TEST(TraceSwitchTest, OnForTheLoggedInUserAndLaterLinesReachTheTraceFile) {
   std::string trace = readWholeFile(support::kTraceFilePath);
   EXPECT_EQ(trace.find("old run"), std::string::npos) << "the trace file is truncated";
   EXPECT_NE(trace.find("traced line"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::lstat(support::kTraceFilePath, &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(readWholeFile("/proc/self/fd/" + std::to_string(theirs)), "old run\n") << "theirs is never written";
 }
 
 TEST(TraceSwitchTest, TextAndNumberPreferencesReadAsThePlatformReadsThem) {
