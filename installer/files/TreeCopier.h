@@ -17,6 +17,11 @@
 // never leaves a partial file under the final name. A merge first removes the temporaries that
 // killed runs left in each existing folder it writes to.
 //
+// Who acts: every entry of the source is opened as the package's maker (given a reader), so the
+// kernel applies the maker's rights, and every entry of the target is created, replaced or
+// removed as the owner of the folder it is in (root only where root owns that folder). Copies
+// carry no set-id bits.
+//
 // Writes never follow a link: targets are created exclusively, replaced entries are removed
 // without following links, and a target entry that is a link or a file where the source has a
 // folder is left alone rather than written through. A folder already on the current path (a
@@ -52,6 +57,9 @@ class TreeCopier {
   };
 
   void copyFolder(OpenFolder source, int targetParentFd, const char* name);
+  platform::UniqueFd makeTargetFolder(int targetParentFd, const char* name);
+  // Opens an entry of the source: as the package's maker when there is a reader.
+  platform::UniqueFd openSourceAt(int sourceFd, const char* name, int flags) const;
   void mergeFolders(OpenFolder source, platform::UniqueFd target);
   void copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd);
   void mergeEntry(int sourceFd, const char* name, unsigned char type, int targetFd);

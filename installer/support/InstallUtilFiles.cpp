@@ -126,7 +126,9 @@ void copyOpenFolderTo(platform::UniqueFd from, const std::string& target,
     return;
   }
   std::string parent = path_text::deletingLastPathComponent(target);
-  platform::UniqueFd targetParent(::open(parent.empty() ? "." : parent.c_str(), kOpenFolderFlags));
+  // No link anywhere on the way: "deploy" swapped for a link during a run leads nowhere.
+  platform::UniqueFd targetParent =
+      platform::openWithoutLinks(parent.empty() ? "." : parent, kOpenFolderFlags);
   if (!targetParent.valid()) return;
   platform::UniqueFd existing(::openat(targetParent.get(), name.c_str(), kOpenFolderFlags | O_NOFOLLOW));
   int openError = errno;
