@@ -44,7 +44,11 @@ PackageReader PackageReader::ofPackage(const std::optional<std::string>& package
   struct stat status {};
   if (!package.valid() || ::fstat(package.get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
       (status.st_mode & kOthersMayWrite) != 0) {
-    if (!package.valid() && errno == ENOENT) return PackageReader(std::nullopt);  // nothing there
+    if (!package.valid() && errno == ENOENT) {
+      PackageReader nothing(std::nullopt);  // nothing there: its entries are missing, not refused
+      nothing.noOnesError_ = ENOENT;
+      return nothing;
+    }
     platform::SystemLog::log(platform::kLogWarning,
                              "Not reading the package %s: it is no folder of one owner",
                              packagePath->c_str());
@@ -75,7 +79,7 @@ bool PackageReader::mayRead(const struct stat& status) const {
 template <typename Open>
 platform::UniqueFd PackageReader::asMaker(Open open) const {
   if (!maker_) {
-    errno = EACCES;
+    errno = noOnesError_;
     return platform::UniqueFd();
   }
   platform::ActingAs maker(*maker_);

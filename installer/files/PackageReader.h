@@ -14,6 +14,7 @@
 // On top of the kernel's answer what is opened must belong to root or the maker, and a file must
 // be a regular file of one link (a hard link may name a file of a third user that the maker
 // may read only through their group).
+#include <errno.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -47,7 +48,8 @@ class PackageReader {
   // The same without the warning.
   platform::UniqueFd openQuietly(const std::string& path, Kind kind) const;
 
-  // openat(2) as the maker (O_CLOEXEC added); invalid with EACCES for no one's package.
+  // openat(2) as the maker (O_CLOEXEC added); invalid with EACCES for no one's package (ENOENT
+  // when nothing was there).
   platform::UniqueFd openAt(int folderFd, const char* name, int flags) const;
   // A path below an open folder of the package, following links only inside it
   // (platform::openInsideFollowingLinks), as the maker.
@@ -58,6 +60,7 @@ class PackageReader {
   platform::UniqueFd asMaker(Open open) const;
 
   std::optional<platform::Credentials> maker_;
+  int noOnesError_ = EACCES;  // what an open in no one's package fails with
 };
 
 }  // namespace support
