@@ -7,8 +7,8 @@
 //   rcp_tree_bench [--dir FOLDER] [--runs N] [--owner USER] [--top N] [--copy no]
 //
 // --owner (default daemon) is the owner the repair gives, and owns the folder the copy goes
-// into, so that ours copies as that user. --top sets the number of top folders (default 50), each with 99 subfolders, every folder
-// with 10 files; smaller values make a quick check. "--copy no" leaves out the folder copy.
+// into, so that ours copies as that user. --top sets the number of top folders (default 50),
+// each with 99 subfolders, every folder with 10 files; smaller values make a quick check. "--copy no" leaves out the folder copy.
 // The tree goes into a fresh folder below FOLDER (default: bench-tmp in the build tree) and is
 // removed at the end. Needs root (it changes owners) and the group "admin".
 #include <grp.h>

@@ -69,7 +69,7 @@ class PackageCopyAttackTest : public testing_support::EndToEndTest {
     ::setenv("USER", user.name.c_str(), 1);
     ::setenv("HOME", user.home.c_str(), 1);
     resetLauncherSwitches();
-    user_ = &user;
+    user_ = user;
   }
 
   // One fresh setting per attack; `configure` adds configuration values before the build and
@@ -98,7 +98,7 @@ class PackageCopyAttackTest : public testing_support::EndToEndTest {
         .run({{POSTFLIGHT_ADDON, s.package.string(), s.target.destination.string()}})[0];
   }
 
-  const testing_support::TestUser* user_ = nullptr;
+  std::optional<testing_support::TestUser> user_;
 };
 
 // A file holding the victim's text under another owner, mode or ACL: what the maker may not

@@ -128,7 +128,7 @@ TEST_F(RepairHardLinkTest, HotfixUninstallLeavesAHardLinkInTheWorkspaceAlone) {
 
   ASSERT_EQ(result.status, 0) << result.standardOutput;
   EXPECT_TRUE(victim_.intact());
-  EXPECT_TRUE(victim_.noCopyBelow(user.home));
+  EXPECT_TRUE(victim_.noCopyBelow(user.home, &pair_));
   EXPECT_TRUE(victim_.isLinkedAs(links[0]) && victim_.isLinkedAs(links[1]));
   EXPECT_TRUE(pair_.intact());
   EXPECT_TRUE(RootVictim::repairedFor(workspace_ / ".metadata/version.ini", user.uid));
