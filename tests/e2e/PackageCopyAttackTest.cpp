@@ -259,6 +259,7 @@ TEST_F(PackageCopyAttackTest, TheMakerReadsOnlyWhatTheKernelLetsThem) {
     Attack afterChown;  // as root, once the package is the user's
     bool secondInstall = false;
     std::string packageSuffix = "";
+    Attack betweenInstalls = nullptr;  // as the maker would, before a second install
   };
   const std::vector<Case> cases = {
       {"acl-denies-the-maker-a-file",
@@ -276,10 +277,12 @@ TEST_F(PackageCopyAttackTest, TheMakerReadsOnlyWhatTheKernelLetsThem) {
          ownFolder(s.deploy / "extras/other", third, 0700);
          ownFolder(s.deploy / "extras/other/pub", third, 0755);
          plantSecret(s.deploy / "extras/other/pub/notes.txt", third, 0644);
+       },
+       true, "",
+       [&](const Setting& s) {
          fs::create_directory_symlink("other/pub", s.deploy / "extras/l1");
          ASSERT_EQ(::lchown((s.deploy / "extras/l1").c_str(), user.uid, user.gid), 0);
-       },
-       true},
+       }},
       {"configuration-through-a-link-into-a-third-users-folder",
        [&](const Setting& s) {
          ownFolder(s.media / "private", third, 0700);
@@ -308,9 +311,10 @@ TEST_F(PackageCopyAttackTest, TheMakerReadsOnlyWhatTheKernelLetsThem) {
     given.package = s.package.string() + c.packageSuffix;
 
     NamespaceRun first = install(given);
+    if (c.betweenInstalls) c.betweenInstalls(s);
     NamespaceRun second = c.secondInstall ? install(given) : first;
 
-    EXPECT_TRUE(victim.noCopyBelow(s.target.bundle)) << first.fileText(kLog).value_or("");
+    EXPECT_TRUE(victim.noCopyBelow(s.target.bundle)) << second.fileText(kLog).value_or("");
     EXPECT_NE(first.status, -1) << first.standardError;
     EXPECT_NE(second.status, -1) << second.standardError;
     if (c.name.starts_with("configuration") || c.name.starts_with("trailing")) {
