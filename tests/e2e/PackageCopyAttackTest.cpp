@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,21 +119,26 @@ void ownFolder(const fs::path& path, uid_t uid, mode_t mode) {
   ASSERT_EQ(::chmod(path.c_str(), mode), 0);
 }
 
-// Runs `step` as the user, `times` times, in a child process; give it back to wait().
-pid_t loopAsUser(uid_t uid, int times, const std::function<void()>& step) {
+// Runs `step` as the user in a child process until it gives true, at most `times` times; give
+// the child back to stop().
+pid_t loopAsUser(uid_t uid, int times, const std::function<bool()>& step) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(2);
-    for (int i = 0; i < times; ++i) step();
-    ::_exit(0);
+    for (int i = 0; i < times; ++i) {
+      if (step()) ::_exit(0);
+    }
+    ::_exit(1);
   }
   return pid;
 }
 
-int waitFor(pid_t pid) {
+// True when the child did what it waited for.
+bool stop(pid_t pid) {
+  ::kill(pid, SIGTERM);  // still waiting: the run ended first
   int status = 0;
   ::waitpid(pid, &status, 0);
-  return status;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST_F(PackageCopyAttackTest, NothingOnlyRootMayReadIsCopiedOutOfTheUsersPackage) {
@@ -356,32 +362,37 @@ TEST_F(PackageCopyAttackTest, CopiesCarryNoSetIdBits) {
   }
 }
 
-// The instance's owner swaps "rcp/deploy" for a link to a folder of root's, again and again,
-// while an add-on is installed into the instance they own: whatever the interleaving, root
-// writes nothing there and removes nothing there.
+// The instance's owner swaps "rcp/deploy" for a link to a folder of root's while an add-on is
+// installed into the instance they own, as soon as the manifests are staged there (while the
+// key stores are copied, before the extras): root writes nothing there and removes nothing there.
 TEST_F(PackageCopyAttackTest, ADeployFolderSwappedForALinkLeadsNowhere) {
   RCP_WITH_TEST_USER(user);
   prepare(user);
   Setting s = setting("swap", [](AddonPackageBuilder&, const Setting&) {});
   writeFile(s.deploy / "extras/readme.txt", "readme");
+  // Key stores are copied between the manifests and the extras: enough of them leave the owner
+  // time to swap the folder in between, however the two processes are scheduled.
+  for (int n = 0; n < 1000; ++n) writeFile(s.deploy / (".keystore." + std::to_string(n)), "k");
   chownTree(s.media, user.uid, user.gid);
   const fs::path roots = dir_.path() / "swap/roots";
   ownFolder(roots / "extras", 0, 0755);
   RootVictim extrasVictim(roots / "extras/readme.txt");
   RootVictim manifestVictim(roots / "uninstall.a.b.xml");
-  // The instance is the user's, as the repair after an earlier installation leaves it.
+  // The instance is the user's, as the repair after an earlier installation leaves it, and they
+  // can reach it.
   chownTree(s.target.bundle, user.uid, user.gid);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
   const fs::path deploy = s.target.rcpHome / "deploy";
   const fs::path real = s.target.rcpHome / "deploy.real";
 
-  const pid_t swapper = loopAsUser(user.uid, 100000, [&] {
-    if (::rename(deploy.c_str(), real.c_str()) != 0) return;
-    (void)::symlink(roots.c_str(), deploy.c_str());
-    (void)::unlink(deploy.c_str());
-    (void)::rename(real.c_str(), deploy.c_str());
+  const fs::path staged = deploy / "uninstall.a.b.xml";  // staged last of the manifests
+  fs::remove(staged);
+  const pid_t swapper = loopAsUser(user.uid, 50'000'000, [&] {
+    return ::access(staged.c_str(), F_OK) == 0 && ::rename(deploy.c_str(), real.c_str()) == 0 &&
+           ::symlink(roots.c_str(), deploy.c_str()) == 0;
   });
   NamespaceRun run = install(s);
-  EXPECT_EQ(waitFor(swapper), 0);
+  EXPECT_TRUE(stop(swapper)) << "the manifest was never staged";
 
   EXPECT_NE(run.status, -1) << run.standardError;
   EXPECT_TRUE(extrasVictim.intact());
