@@ -266,8 +266,8 @@ std::optional<Ownership> standardOwnership(const std::string& owner) {
 
 // Only onto the folder itself: never through a link, and never onto a file swapped in for it
 // (a second name of another file may have been planted where the folder was made).
-std::error_code applyFolderOwnership(const std::string& path, const Ownership& ownership) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+std::error_code applyFolderOwnership(int parentFd, const std::string& name, const Ownership& ownership) {
+  UniqueFd fd = openFolderAt(parentFd, name);
   if (!fd.valid()) return lastError();
   if (::fchown(fd.get(), ownership.uid, ownership.gid) != 0) return lastError();
   if (::fchmod(fd.get(), kStandardMode) != 0) return lastError();
@@ -385,10 +385,14 @@ std::optional<std::string> userOrLoginName() {
 std::error_code createFolderWithStandardAttributes(const std::string& path,
                                                    const std::string& owner) {
   auto ownership = standardOwnership(owner);
-  if (!ownership) return errorOf(std::errc::invalid_argument);
-  if (::mkdir(path.c_str(), kStandardMode) != 0) return lastError();
-  if (auto error = applyFolderOwnership(path, *ownership)) {
-    ::rmdir(path.c_str());
+  const std::string name = lastPathComponent(path);
+  if (!ownership || !isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
+  // Root's, as it gives the folder away; made in a parent reached without any link on its path.
+  UniqueFd parent = openParentFolder(path);
+  if (!parent.valid()) return lastError();
+  if (::mkdirat(parent.get(), name.c_str(), kStandardMode) != 0) return lastError();
+  if (auto error = applyFolderOwnership(parent.get(), name, *ownership)) {
+    ::unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR);
     return error;
   }
   return {};
