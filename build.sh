@@ -26,6 +26,7 @@ PACKAGES=(
   cmake g++ make pkg-config libplist-dev libxml2-dev googletest libgtest-dev libgmock-dev
   libbenchmark-dev python3 default-jdk-headless openjdk-17-jdk-headless libxml2-utils
   clang libclang-rt-14-dev passwd util-linux procps
+  acl  # setfacl: the attack tests give users rights through ACLs
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64
   shared-mime-info xkb-data  # system XML documents for the manifest corpus test
   dpkg-dev file lintian man-db  # the Debian package: CPack's generator, the package test

@@ -6,8 +6,9 @@
 //
 //   rcp_tree_bench [--dir FOLDER] [--runs N] [--owner USER] [--top N] [--copy no]
 //
-// --top sets the number of top folders (default 50), each with 99 subfolders, every folder
-// with 10 files; smaller values make a quick check. "--copy no" leaves out the folder copy.
+// --owner (default daemon) is the owner the repair gives, and owns the folder the copy goes
+// into, so that ours copies as that user. --top sets the number of top folders (default 50),
+// each with 99 subfolders, every folder with 10 files; smaller values make a quick check. "--copy no" leaves out the folder copy.
 // The tree goes into a fresh folder below FOLDER (default: bench-tmp in the build tree) and is
 // removed at the end. Needs root (it changes owners) and the group "admin".
 #include <grp.h>
@@ -215,7 +216,15 @@ bool checkPrerequisites(const Options& options) {
 bool runBenchmark(const Options& options, const std::string& work) {
   std::string self = selfPath();
   std::string tree = work + "/tree";
-  std::string copy = work + "/copy";
+  // The copy goes into a folder of the --owner user's, so that ours makes every entry as that
+  // user, switching credentials for each (as an installation into a user's instance does).
+  std::string copyParent = work + "/owners";
+  std::string copy = copyParent + "/copy";
+  const struct passwd* owner = ::getpwnam(options.owner.c_str());
+  if (owner == nullptr || ::mkdir(copyParent.c_str(), 0755) != 0 ||
+      ::chown(copyParent.c_str(), owner->pw_uid, owner->pw_gid) != 0) {
+    return fail("cannot make the copy's folder for the owner");
+  }
   bench::TreeShape shape = options.tree();
   std::fprintf(stderr, "generating %d files in %d folders under %s\n", shape.files(), shape.folders(), work.c_str());
   std::int64_t bytes = bench::generateTree(tree, shape);

@@ -13,8 +13,10 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/ActingAs.h"
 #include "platform/DescriptorBytes.h"
 #include "platform/MarkedTemporary.h"
+#include "platform/PathBeneath.h"
 #include "platform/UniqueFd.h"
 
 namespace platform {
@@ -86,15 +88,17 @@ struct Attributes {
 // those of a link), else the default bits; a given owner or mode wins.
 std::error_code attributesFor(int folderFd, const std::string& name,
                               const std::optional<FileOwner>& owner, std::optional<mode_t> mode,
-                              Attributes& out) {
-  out = Attributes{owner, mode.value_or(static_cast<mode_t>(0666 & ~currentUmask()))};
+                              bool asFolderOwner, Attributes& out) {
+  // Written as the folder's owner, the file is theirs: no owner is given or carried over.
+  out = Attributes{asFolderOwner ? std::nullopt : owner,
+                   mode.value_or(static_cast<mode_t>(0666 & ~currentUmask()))};
   struct stat old {};
   if (::fstatat(folderFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT ? std::error_code() : lastError();
   }
   if (S_ISDIR(old.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(old.st_mode)) return {};
-  if (!owner) out.owner = FileOwner{old.st_uid, old.st_gid};
+  if (!owner && !asFolderOwner) out.owner = FileOwner{old.st_uid, old.st_gid};
   if (!mode) out.mode = old.st_mode & 07777;
   return {};
 }
@@ -123,8 +127,13 @@ std::error_code replaceFileAtomicallyAt(int folderFd, const std::string& name,
                                         const std::optional<FileOwner>& owner,
                                         std::optional<mode_t> mode) {
   if (!isPlainName(name)) return std::make_error_code(std::errc::invalid_argument);
+  const bool root = ::geteuid() == 0;
+  ActingAsOwnerOf folderOwner(folderFd);
+  if (!folderOwner.ok()) return std::make_error_code(std::errc::operation_not_permitted);
   Attributes attributes;
-  if (auto error = attributesFor(folderFd, name, owner, mode, attributes)) return error;
+  if (auto error = attributesFor(folderFd, name, owner, mode, root && ::geteuid() != 0, attributes)) {
+    return error;
+  }
   MarkedTemporary::sweep(folderFd, MarkedTemporary::kRecordMarker, name);
   TempFile temp(folderFd, name);
   if (auto error = temp.create()) return error;
@@ -144,7 +153,8 @@ std::error_code replaceFileAtomically(const std::string& path, std::string_view 
                                       const std::optional<FileOwner>& owner,
                                       std::optional<mode_t> mode) {
   if (path.empty() || path.back() == '/') return std::make_error_code(std::errc::is_a_directory);
-  UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // No link anywhere on the folder's path: a folder swapped for a link leads nowhere.
+  UniqueFd folder = openWithoutLinks(folderOf(path), O_RDONLY | O_DIRECTORY);
   if (!folder.valid()) return lastError();
   const std::string name = nameOf(path);
   if (name == "." || name == "..") return std::make_error_code(std::errc::is_a_directory);

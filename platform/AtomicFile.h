@@ -21,6 +21,10 @@
 //     the link's own owner and mode are not carried over). Callers that mean to edit the file a
 //     link names resolve the link themselves first;
 //   - on any failure the temporary file is removed and the old file is left whole.
+//   - the file is written as the owner of its folder (platform/ActingAs.h) when that is not
+//     root: it then belongs to that user, keeps the old file's mode, and a given owner is not
+//     applied (the ownership repair gives instance files their owner). The folder is reached
+//     without following a link anywhere on its path.
 // Guarantees: after a crash the target holds the old contents or the new ones, never a mix; the
 // temporary a crash leaves is removed by the next write of the same target.
 // Returns an empty error_code on success; on failure the error of the call that failed. A

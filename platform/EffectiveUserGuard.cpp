@@ -2,11 +2,8 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
-#include "platform/SystemLog.h"
 #include "platform/UserDatabase.h"
 
 namespace platform {
@@ -41,18 +38,14 @@ std::optional<LoggedInUser> loggedInUser() {
   return LoggedInUser{entry->name, entry->uid, entry->gid, entry->home};
 }
 
-// Only the effective user id changes: the group ids and supplementary groups stay those of
-// the process, which is enough to read files the user owns. The saved set-user-id keeps the
-// way back.
-EffectiveUserGuard::EffectiveUserGuard() : user_(loggedInUser()), savedEuid_(::geteuid()) {
-  if (user_ && user_->uid != savedEuid_) switched_ = ::seteuid(user_->uid) == 0;
+// The user's group and supplementary groups come with the user id: with root's groups a read
+// "as the user" would still reach what only group root may read.
+EffectiveUserGuard::EffectiveUserGuard() : user_(loggedInUser()) {
+  if (!user_ || user_->uid == ::geteuid() || ::geteuid() != 0) return;
+  acting_.emplace(Credentials{user_->uid, user_->gid, groupsOfUser(user_->name, user_->gid)});
+  switched_ = acting_->ok();
 }
 
-EffectiveUserGuard::~EffectiveUserGuard() {
-  if (switched_ && ::seteuid(savedEuid_) != 0) {
-    SystemLog::log(kLogError, "cannot restore the effective user id %u: %s",
-                   static_cast<unsigned>(savedEuid_), std::strerror(errno));
-  }
-}
+EffectiveUserGuard::~EffectiveUserGuard() = default;
 
 }  // namespace platform

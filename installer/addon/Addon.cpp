@@ -31,9 +31,10 @@ std::optional<std::string> existingPackage(const std::optional<std::string>& pat
   return pathExists(path) ? path : std::nullopt;
 }
 
-std::optional<AddonConfiguration> configurationOf(const std::optional<std::string>& package) {
+std::optional<AddonConfiguration> configurationOf(const std::optional<std::string>& package,
+                                                  const support::PackageReader& reader) {
   if (!package) return std::nullopt;
-  return readAddonConfiguration(package);
+  return readAddonConfiguration(package, reader);
 }
 
 std::optional<std::string> rcpHomeOrDefault(const std::optional<std::string>& optionRCPHome,
@@ -49,7 +50,8 @@ Addon::Addon(const std::optional<std::string>& pathToInstallPackage,
              const std::optional<std::string>& pathToInstallLocation,
              const std::optional<std::string>& optionRCPHome)
     : _pathToInstallPackage(existingPackage(pathToInstallPackage)),
-      _properties(configurationOf(_pathToInstallPackage)),
+      _packageReader(support::PackageReader::ofPackage(_pathToInstallPackage)),
+      _properties(configurationOf(_pathToInstallPackage, _packageReader)),
       _pathToInstallLocation(pathToInstallLocation),
       _pathToRcphome(rcpHomeOrDefault(optionRCPHome, pathToInstallLocation, _properties)),
       _service(_pathToRcphome) {}
@@ -124,15 +126,13 @@ bool Addon::shouldRecordInRegistry() const {
 bool Addon::copyAddonInstallManifest() const {
   std::optional<std::string> manifest = property(kKeyInstallManifest);
   if (!pathExists(manifest)) return false;
-  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  return _service.copyUpdateManifestReplaceInstallerRootWith(*manifest, _pathToInstallPackage, &reader);
+  return _service.copyUpdateManifestReplaceInstallerRootWith(*manifest, _pathToInstallPackage, &_packageReader);
 }
 
 bool Addon::copyAddonUninstallManifest() const {
   std::optional<std::string> manifest = property(kKeyUninstallManifest);
   if (!pathExists(manifest)) return false;
-  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  return _service.copyManifest(*manifest, &reader);
+  return _service.copyManifest(*manifest, &_packageReader);
 }
 
 void Addon::backupInstallManifest() const { _service.backupInstallManifest(); }
@@ -146,21 +146,18 @@ bool Addon::updateProvisionManifestVersion() const {
 bool Addon::mergePluginCustomization() const {
   std::optional<std::string> customization = property(kKeyPluginCustomization);
   if (!pathExists(customization)) return true;
-  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
-  return reportedWrite(_service.mergePluginCustomizationWithRcphome(customization, &reader),
+  return reportedWrite(_service.mergePluginCustomizationWithRcphome(customization, &_packageReader),
                        _pathToRcphome, support::kPluginCustomizationName);
 }
 
 bool Addon::copyKeyStores() const {
-  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
   std::optional<std::string> folder = property(kKeyKeystore);
-  return !folder || _service.copyKeyStores(*folder, &reader);
+  return !folder || _service.copyKeyStores(*folder, &_packageReader);
 }
 
 bool Addon::copyExtras() const {
-  const auto reader = support::PackageReader::ofPackage(_pathToInstallPackage);
   std::optional<std::string> folder = property(kKeyExtras);
-  return !folder || _service.copyExtras(*folder, &reader);
+  return !folder || _service.copyExtras(*folder, &_packageReader);
 }
 
 }  // namespace addon

@@ -55,6 +55,8 @@ class Addon {
   bool shouldRecordInRegistry() const;
 
   std::optional<std::string> _pathToInstallPackage;
+  // The package pinned once: its maker reads every package entry of the whole run.
+  support::PackageReader _packageReader;
   std::optional<AddonConfiguration> _properties;  // none exactly when there is no package
   std::optional<std::string> _pathToInstallLocation;
   std::optional<std::string> _pathToRcphome;

@@ -1,5 +1,6 @@
 #include "installer/addon/AddonToolStartup.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 
 #include <utility>
@@ -8,8 +9,10 @@
 #include "installer/addon/AddonConstants.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/support/InstanceService.h"
+#include "installer/files/PackageReader.h"
 #include "installer/files/PathText.h"
 #include "installer/support/RunLogFileName.h"
+#include "platform/DescriptorBytes.h"
 #include "platform/FixedPathFile.h"
 #include "platform/PropertyListFile.h"
 #include "platform/SystemLog.h"
@@ -30,9 +33,11 @@ bool fileExists(const std::string& path) {
 
 // The configuration holds texts only: values of other types are left out (and so count as
 // absent), so that both programs see the same string dictionary.
-AddonConfiguration loadConfigurationFile(const std::string& path) {
+AddonConfiguration loadConfigurationFile(int fd, const std::string& path) {
   AddonConfiguration configuration;
-  std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path);
+  std::optional<std::string> bytes = platform::readWhole(fd, platform::PropertyListFile::kMaxFileBytes);
+  std::optional<platform::PlistValue> root =
+      bytes ? platform::PropertyListFile::parse(*bytes) : std::nullopt;
   const platform::PlistDictionary* entries = root ? root->asDictionary() : nullptr;
   if (entries == nullptr) {
     platform::SystemLog::log(kLevelWarning, "Cannot read %s as a dictionary property list.",
@@ -86,10 +91,24 @@ std::optional<std::string> configurationValue(const AddonConfiguration& configur
 
 AddonConfiguration readAddonConfiguration(const std::optional<std::string>& packagePath) {
   if (!packagePath) return {};
+  return readAddonConfiguration(packagePath, support::PackageReader::ofPackage(packagePath));
+}
+
+AddonConfiguration readAddonConfiguration(const std::optional<std::string>& packagePath,
+                                          const support::PackageReader& reader) {
+  if (!packagePath) return {};
   std::string file = appendPathComponent(
       appendPathComponent(*packagePath, kConfigurationFolder), kConfigurationFileName);
-  if (!fileExists(file)) return {};
-  AddonConfiguration configuration = loadConfigurationFile(file);
+  // Read as the package's maker: a file they could not read is as good as none.
+  platform::UniqueFd fd = reader.openQuietly(file, support::PackageReader::Kind::kFile);
+  if (!fd.valid()) {
+    if (errno != ENOENT) {
+      platform::SystemLog::log(kLevelWarning, "Not reading %s: the package's owner could not read it",
+                               file.c_str());
+    }
+    return {};
+  }
+  AddonConfiguration configuration = loadConfigurationFile(fd.get(), file);
   initializeDefaultValues(configuration);
   support::InstallUtil::replacePackageVariableWithInProperties(packagePath, configuration);
   return configuration;

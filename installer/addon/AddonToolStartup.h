@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "installer/files/PackageReader.h"
 #include "installer/files/PathText.h"
 #include "platform/PlistValue.h"
 #include "platform/AttachedLogFile.h"
@@ -27,7 +28,12 @@ AddonCommandLine readAddonCommandLine(int argc, const char* const* argv);
 // The configuration of the package, defaults filled in and "${package}" resolved; empty when
 // there is no package path or no configuration file. A file that is no dictionary property list
 // contributes no entries, but the defaults are still filled in.
+// The file is read as the package's maker (installer/files/PackageReader.h); one they could not
+// read counts as missing.
 AddonConfiguration readAddonConfiguration(const std::optional<std::string>& packagePath);
+// The same with the package pinned already.
+AddonConfiguration readAddonConfiguration(const std::optional<std::string>& packagePath,
+                                          const support::PackageReader& reader);
 
 // Gives every key with a default that is absent or empty its default, in place.
 void initializeDefaultValues(AddonConfiguration& configuration);

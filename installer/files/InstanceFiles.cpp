@@ -12,7 +12,9 @@
 #include <memory>
 
 #include "installer/files/CopyTemporaries.h"
+#include "platform/ActingAs.h"
 #include "platform/AtomicFile.h"
+#include "platform/PathBeneath.h"
 #include "platform/UniqueFd.h"
 #include "platform/UserDatabase.h"
 #include "platform/DescriptorBytes.h"
@@ -114,6 +116,8 @@ std::error_code copyOpenFileAt(int source, int dstDir, const std::string& dstNam
   // A hard link may name a file the instance's owner must not read.
   if (status.st_nlink != 1) return errorOf(std::errc::too_many_links);
 
+  platform::ActingAsOwnerOf owner(dstDir);  // the copy is made, and belongs to, the folder's owner
+  if (!owner.ok()) return errorOf(std::errc::operation_not_permitted);
   TempEntry temp(dstDir, dstName);
   if (temp.error()) return temp.error();
   if (auto error = copyContents(source, temp.fd().get())) return error;
@@ -143,6 +147,8 @@ std::error_code copyLinkAt(int srcDir, const std::string& srcName, int dstDir,
     }
     target.resize(target.size() * 2);
   }
+  platform::ActingAsOwnerOf owner(dstDir);
+  if (!owner.ok()) return errorOf(std::errc::operation_not_permitted);
   if (::symlinkat(target.c_str(), dstDir, dstName.c_str()) != 0) return lastError();
   return {};
 }
@@ -160,15 +166,25 @@ std::error_code copyFolderContents(int source, int target) {
   return {};
 }
 
+std::error_code makeFolderAsOwner(int dstDir, const std::string& dstName) {
+  platform::ActingAsOwnerOf owner(dstDir);
+  if (!owner.ok()) return errorOf(std::errc::operation_not_permitted);
+  if (::mkdirat(dstDir, dstName.c_str(), 0700) != 0) return lastError();
+  return {};
+}
+
 std::error_code copyFolderAt(int srcDir, const std::string& srcName, mode_t mode, int dstDir,
                              const std::string& dstName) {
   UniqueFd source = openFolderAt(srcDir, srcName);
   if (!source.valid()) return lastError();
-  if (::mkdirat(dstDir, dstName.c_str(), 0700) != 0) return lastError();
+  if (auto error = makeFolderAsOwner(dstDir, dstName)) return error;
   // From here on the folder is ours: a failure removes it with what was copied into it.
   UniqueFd target = openFolderAt(dstDir, dstName);
   std::error_code error = target.valid() ? copyFolderContents(source.get(), target.get()) : lastError();
-  if (!error && ::fchmod(target.get(), mode & 0777) != 0) error = lastError();
+  if (!error) {
+    platform::ActingAsOwnerOf owner(dstDir);
+    if (!owner.ok() || ::fchmod(target.get(), mode & 0777) != 0) error = lastError();
+  }
   if (error) {
     target.reset();
     removeAt(dstDir, dstName);
@@ -200,18 +216,21 @@ std::error_code removeAt(int dirFd, const std::string& name) {
     for (const auto& entry : *names) {
       if (auto error = removeAt(folder.get(), entry); error && !first) first = error;
     }
-    if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0 && !first) first = lastError();
+    platform::ActingAsOwnerOf owner(dirFd);
+    if ((!owner.ok() || ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) && !first) first = lastError();
     return first;
   }
+  platform::ActingAsOwnerOf owner(dirFd);  // only what the folder's owner could remove
+  if (!owner.ok()) return errorOf(std::errc::operation_not_permitted);
   if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) return lastError();
   return {};
 }
 
-// The folder that holds a path, opened without following a link at its last component.
+// The folder that holds a path, opened without following a link anywhere on its path: a
+// folder of the instance swapped for a link leads nowhere.
 UniqueFd openParentFolder(const std::string& path) {
   const std::string parent = deletingLastPathComponent(path);
-  return UniqueFd(::openat(AT_FDCWD, parent.empty() ? "." : parent.c_str(),
-                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  return platform::openWithoutLinks(parent.empty() ? "." : parent, O_RDONLY | O_DIRECTORY);
 }
 
 std::optional<gid_t> groupId(const std::string& name) {
@@ -230,6 +249,11 @@ std::optional<gid_t> groupId(const std::string& name) {
   }
 }
 
+void removeTemporariesAsOwner(int folderFd) {
+  platform::ActingAsOwnerOf owner(folderFd);
+  if (owner.ok()) removeCopyTemporaries(folderFd);
+}
+
 struct Ownership {
   uid_t uid;
   gid_t gid;
@@ -244,8 +268,8 @@ std::optional<Ownership> standardOwnership(const std::string& owner) {
 
 // Only onto the folder itself: never through a link, and never onto a file swapped in for it
 // (a second name of another file may have been planted where the folder was made).
-std::error_code applyFolderOwnership(const std::string& path, const Ownership& ownership) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+std::error_code applyFolderOwnership(int parentFd, const std::string& name, const Ownership& ownership) {
+  UniqueFd fd = openFolderAt(parentFd, name);
   if (!fd.valid()) return lastError();
   if (::fchown(fd.get(), ownership.uid, ownership.gid) != 0) return lastError();
   if (::fchmod(fd.get(), kStandardMode) != 0) return lastError();
@@ -322,7 +346,7 @@ std::error_code copyItemNoOverwrite(const std::string& source, const std::string
   if (!isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
   UniqueFd folder = openParentFolder(target);
   if (!folder.valid()) return lastError();
-  removeCopyTemporaries(folder.get());  // left by killed runs
+  removeTemporariesAsOwner(folder.get());  // left by killed runs
   if (auto error = copyAt(AT_FDCWD, source, folder.get(), name)) return error;
   ::fsync(folder.get());  // the new name survives a crash; some file systems refuse this
   return {};
@@ -333,7 +357,7 @@ std::error_code copyOpenFileNoOverwrite(int source, const std::string& target) {
   if (!isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
   UniqueFd folder = openParentFolder(target);
   if (!folder.valid()) return lastError();
-  removeCopyTemporaries(folder.get());
+  removeTemporariesAsOwner(folder.get());
   if (auto error = copyOpenFileAt(source, folder.get(), name)) return error;
   ::fsync(folder.get());
   return {};
@@ -379,10 +403,14 @@ std::optional<std::string> userOrLoginName() {
 std::error_code createFolderWithStandardAttributes(const std::string& path,
                                                    const std::string& owner) {
   auto ownership = standardOwnership(owner);
-  if (!ownership) return errorOf(std::errc::invalid_argument);
-  if (::mkdir(path.c_str(), kStandardMode) != 0) return lastError();
-  if (auto error = applyFolderOwnership(path, *ownership)) {
-    ::rmdir(path.c_str());
+  const std::string name = lastPathComponent(path);
+  if (!ownership || !isPlainFileName(name)) return errorOf(std::errc::invalid_argument);
+  // Root's, as it gives the folder away; made in a parent reached without any link on its path.
+  UniqueFd parent = openParentFolder(path);
+  if (!parent.valid()) return lastError();
+  if (::mkdirat(parent.get(), name.c_str(), kStandardMode) != 0) return lastError();
+  if (auto error = applyFolderOwnership(parent.get(), name, *ownership)) {
+    ::unlinkat(parent.get(), name.c_str(), AT_REMOVEDIR);
     return error;
   }
   return {};

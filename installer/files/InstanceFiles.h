@@ -4,9 +4,12 @@
 // with the standard attributes (owner, group "admin", mode 0775). Paths are texts whose
 // components are joined with "/", the way the instance's paths are formed everywhere.
 //
-// Every write enters the target's folder without following a link there (O_NOFOLLOW) and
+// Every write enters the target's folder without following a link anywhere on its path and
 // works relative to it (the *at calls), so a link planted in the instance never redirects a
-// copy or a delete to another place. Errors carry errno of the call that failed.
+// copy or a delete to another place; and every copy, create and delete in a folder is made as
+// that folder's owner (platform/ActingAs.h; root only where root owns it), so a copy belongs to
+// them and a swapped folder leads only where they could write anyway. Errors carry errno of the
+// call that failed.
 #include <optional>
 #include <string>
 #include <system_error>

@@ -2,126 +2,125 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "platform/PathBeneath.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDatabase.h"
 
 namespace support {
 
 namespace {
 
-constexpr int kMaxGroups = 65536;
-constexpr uid_t kNobody = 65534;
-
-// The user's groups, `gid` among them; only `gid` when the list cannot be had whole (a list
-// filled up with zeros would put the user in root's group).
-std::vector<gid_t> groupsOfUser(const std::string& name, gid_t gid) {
-  int count = 32;
-  std::vector<gid_t> groups(static_cast<std::size_t>(count));
-  while (::getgrouplist(name.c_str(), gid, groups.data(), &count) < 0) {
-    if (count <= static_cast<int>(groups.size()) || count > kMaxGroups) return {gid};
-    groups.resize(static_cast<std::size_t>(count));
+// "pkg/", "pkg/." and "pkg/./" all name "pkg": the last real component is what is pinned, so
+// that O_NOFOLLOW applies to it and a trailing separator cannot make the open follow a link.
+std::string lastRealComponentPath(std::string path) {
+  while (true) {
+    if (path.size() > 1 && path.back() == '/') {
+      path.pop_back();
+    } else if (path == ".") {
+      return path;
+    } else if (path.size() >= 2 && path.compare(path.size() - 2, 2, "/.") == 0) {
+      path.erase(path.size() - 2);
+      if (path.empty()) return "/";
+    } else {
+      return path;
+    }
   }
-  groups.resize(static_cast<std::size_t>(count));
-  return groups;
 }
 
-// The process's effective ids and groups, switched to a user's for one open and put back.
-class UsersRights {
- public:
-  UsersRights(uid_t uid, gid_t gid, const std::vector<gid_t>& groups)
-      : savedUid_(::geteuid()), savedGid_(::getegid()) {
-    int count = ::getgroups(0, nullptr);
-    if (count < 0) return;
-    savedGroups_.resize(static_cast<std::size_t>(count));
-    if (::getgroups(count, savedGroups_.data()) != count) return;
-    if (::setgroups(groups.size(), groups.data()) != 0) return;
-    groupsSwitched_ = true;
-    if (::setegid(gid) != 0) return;
-    gidSwitched_ = true;
-    switched_ = ::seteuid(uid) == 0;
-  }
-  ~UsersRights() {
-    // Root again first: only root may set the group ids back.
-    if (switched_ && ::seteuid(savedUid_) != 0) return;  // never fails with root's saved id
-    if (gidSwitched_ && ::setegid(savedGid_) != 0) return;
-    if (groupsSwitched_ && ::setgroups(savedGroups_.size(), savedGroups_.data()) != 0) return;
-  }
-  UsersRights(const UsersRights&) = delete;
-  UsersRights& operator=(const UsersRights&) = delete;
-
-  bool switched() const { return switched_; }
-
- private:
-  uid_t savedUid_;
-  gid_t savedGid_;
-  std::vector<gid_t> savedGroups_;
-  bool groupsSwitched_ = false;
-  bool gidSwitched_ = false;
-  bool switched_ = false;
-};
+constexpr mode_t kOthersMayWrite = S_IWGRP | S_IWOTH;
 
 }  // namespace
 
-PackageReader::PackageReader(uid_t uid, gid_t gid, std::vector<gid_t> groups)
-    : uid_(uid), gid_(gid), groups_(std::move(groups)) {}
+PackageReader::PackageReader(std::optional<platform::Credentials> maker) : maker_(std::move(maker)) {}
 
 PackageReader PackageReader::ofPackage(const std::optional<std::string>& packagePath) {
+  if (!packagePath || packagePath->empty()) return PackageReader(std::nullopt);
+  const std::string pinned = lastRealComponentPath(*packagePath);
+  platform::UniqueFd package(
+      ::open(pinned.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat status {};
-  if (!packagePath || ::lstat(packagePath->c_str(), &status) != 0) {
-    return PackageReader(kNobody, kNobody, {kNobody});
+  if (!package.valid() || ::fstat(package.get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+      (status.st_mode & kOthersMayWrite) != 0) {
+    if (!package.valid() && errno == ENOENT) {
+      PackageReader nothing(std::nullopt);  // nothing there: its entries are missing, not refused
+      nothing.noOnesError_ = ENOENT;
+      return nothing;
+    }
+    platform::SystemLog::log(platform::kLogWarning,
+                             "Not reading the package %s: it is no folder of one owner",
+                             packagePath->c_str());
+    return PackageReader(std::nullopt);
   }
-  if (auto entry = platform::userEntryById(status.st_uid)) {
-    return PackageReader(status.st_uid, entry->gid, groupsOfUser(entry->name, entry->gid));
-  }
-  return PackageReader(status.st_uid, status.st_gid, {status.st_gid});
+  return PackageReader(platform::credentialsOfUser(status.st_uid));
 }
 
-bool PackageReader::inGroup(gid_t gid) const {
-  return std::find(groups_.begin(), groups_.end(), gid) != groups_.end();
+std::optional<uid_t> PackageReader::uid() const {
+  if (!maker_) return std::nullopt;
+  return maker_->uid;
 }
 
 bool PackageReader::mayRead(const struct stat& status) const {
-  if (uid_ == 0) return true;
+  if (!maker_) return false;
+  if (maker_->uid == 0) return true;
   const bool folder = S_ISDIR(status.st_mode);
-  if (status.st_uid == uid_) {
+  if (status.st_uid == maker_->uid) {
     return (status.st_mode & S_IRUSR) && (!folder || (status.st_mode & S_IXUSR));
   }
-  if (inGroup(status.st_gid)) {
+  const auto& groups = maker_->groups;
+  if (std::find(groups.begin(), groups.end(), status.st_gid) != groups.end()) {
     return (status.st_mode & S_IRGRP) && (!folder || (status.st_mode & S_IXGRP));
   }
   return (status.st_mode & S_IROTH) && (!folder || (status.st_mode & S_IXOTH));
 }
 
-platform::UniqueFd PackageReader::openWithUsersRights(const std::string& path, Kind kind) const {
-  // O_NONBLOCK: a FIFO must not hang the open; the checks below refuse it.
-  const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
-                    (kind == Kind::kFolder ? O_DIRECTORY : 0);
-  if (::geteuid() != 0 || uid_ == 0) return platform::UniqueFd(::open(path.c_str(), flags));
-  UsersRights rights(uid_, gid_, groups_);
-  if (!rights.switched()) {
+template <typename Open>
+platform::UniqueFd PackageReader::asMaker(Open open) const {
+  if (!maker_) {
+    errno = noOnesError_;
+    return platform::UniqueFd();
+  }
+  platform::ActingAs maker(*maker_);
+  if (!maker.ok()) {
     errno = EPERM;
     return platform::UniqueFd();
   }
-  return platform::UniqueFd(::open(path.c_str(), flags));
+  return open();
 }
 
-platform::UniqueFd PackageReader::openSource(const std::string& path, Kind kind) const {
-  platform::UniqueFd fd = openWithUsersRights(path, kind);
-  if (!fd.valid() && errno == ENOENT) return fd;
+platform::UniqueFd PackageReader::openAt(int folderFd, const char* name, int flags) const {
+  return asMaker([&] { return platform::UniqueFd(::openat(folderFd, name, flags | O_CLOEXEC)); });
+}
+
+platform::UniqueFd PackageReader::openInside(int folderFd, const std::string& relativePath,
+                                             int flags) const {
+  return asMaker([&] { return platform::openInsideFollowingLinks(folderFd, relativePath, flags); });
+}
+
+platform::UniqueFd PackageReader::openQuietly(const std::string& path, Kind kind) const {
+  // O_NONBLOCK: a FIFO must not hang the open; the checks below refuse it.
+  const int flags = O_RDONLY | O_NOCTTY | O_NONBLOCK | (kind == Kind::kFolder ? O_DIRECTORY : 0);
+  platform::UniqueFd fd = openAt(AT_FDCWD, path.c_str(), flags);
+  if (!fd.valid()) return fd;
   struct stat status {};
   const bool accepted =
-      fd.valid() && ::fstat(fd.get(), &status) == 0 && (status.st_uid == 0 || status.st_uid == uid_) &&
+      ::fstat(fd.get(), &status) == 0 && (status.st_uid == 0 || status.st_uid == maker_->uid) &&
       (kind == Kind::kFolder ? S_ISDIR(status.st_mode)
                              : S_ISREG(status.st_mode) && status.st_nlink == 1);
   if (accepted) return fd;
-  platform::SystemLog::log(platform::kLogWarning,
-                           "Not copying %s: the package's owner could not read it", path.c_str());
+  errno = EACCES;
   return platform::UniqueFd();
+}
+
+platform::UniqueFd PackageReader::openSource(const std::string& path, Kind kind) const {
+  platform::UniqueFd fd = openQuietly(path, kind);
+  if (!fd.valid() && errno != ENOENT) {
+    platform::SystemLog::log(platform::kLogWarning,
+                             "Not copying %s: the package's owner could not read it", path.c_str());
+  }
+  return fd;
 }
 
 }  // namespace support

@@ -11,6 +11,7 @@
 #include "installer/files/CopyTemporaries.h"
 #include "installer/files/TreeRemoval.h"
 #include "installer/files/WalkDepth.h"
+#include "platform/ActingAs.h"
 #include "platform/PathBeneath.h"
 #include "platform/DescriptorBytes.h"
 #include "platform/SystemLog.h"
@@ -19,7 +20,9 @@ namespace support {
 
 namespace {
 
-constexpr mode_t kPermissionBits = 07777;
+// Copies never carry set-user-id or set-group-id bits (nor the sticky bit): a program of root's
+// named in a package must not become a set-id program in the instance.
+constexpr mode_t kPermissionBits = 0777;
 constexpr std::size_t kReadBufferSize = 128 * 1024;
 constexpr std::size_t kCopyChunk = std::size_t{1} << 30;
 constexpr std::size_t kLinkTextStart = 256;
@@ -29,8 +32,7 @@ constexpr const char* kRefusedFile =
     "not a regular file of one link that the package's owner could read";
 constexpr const char* kTooDeep = "its folders are nested deeper than a copy goes";
 
-// Owner first: changing it clears the set-id bits, which the mode then puts back. Only root
-// may give a file away; anyone else keeps the copy as their own.
+// Only root may give a file away; a copy made as the owner of its folder stays theirs.
 void copyOwnerModeAndTimes(int fd, const struct stat& status) {
   if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
     // not permitted: the copy stays owned by whoever made it
@@ -121,10 +123,9 @@ TreeCopier::OpenFolder TreeCopier::checkedFolder(platform::UniqueFd fd) {
 }
 
 void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* name) {
-  // Private until its content is in place; its own mode is set last.
+  platform::UniqueFd target = makeTargetFolder(targetParentFd, name);
   // Failures name the folder itself: the current folder is this one already.
-  if (::mkdirat(targetParentFd, name, S_IRWXU) != 0) return failWithErrno(nullptr);
-  platform::UniqueFd target(::openat(targetParentFd, name, kOpenFolderFlags | O_NOFOLLOW));
+  if (!target.valid()) return failWithErrno(nullptr);
   struct stat targetStatus {};
   if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return failWithErrno(nullptr);
   sourceTrail_.push(FolderId::of(source.status));
@@ -137,13 +138,30 @@ void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* n
   }
   sourceTrail_.pop();
   targetTrail_.pop();
-  copyOwnerModeAndTimes(target.get(), source.status);
+  platform::ActingAsOwnerOf owner(targetParentFd);
+  if (owner.ok()) copyOwnerModeAndTimes(target.get(), source.status);
+}
+
+platform::UniqueFd TreeCopier::makeTargetFolder(int targetParentFd, const char* name) {
+  // Made as the owner of the folder it goes into; private until its content is in place, its
+  // own mode is set last.
+  platform::ActingAsOwnerOf owner(targetParentFd);
+  if (!owner.ok() || ::mkdirat(targetParentFd, name, S_IRWXU) != 0) return {};
+  return platform::UniqueFd(::openat(targetParentFd, name, kOpenFolderFlags | O_NOFOLLOW));
+}
+
+platform::UniqueFd TreeCopier::openSourceAt(int sourceFd, const char* name, int flags) const {
+  if (reader_ != nullptr) return reader_->openAt(sourceFd, name, flags);
+  return platform::UniqueFd(::openat(sourceFd, name, flags | O_CLOEXEC));
 }
 
 void TreeCopier::mergeFolders(OpenFolder source, platform::UniqueFd target) {
   struct stat targetStatus {};
   if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return failWithErrno(nullptr);
-  removeCopyTemporaries(target.get());  // left by killed runs
+  {
+    platform::ActingAsOwnerOf owner(target.get());
+    if (owner.ok()) removeCopyTemporaries(target.get());  // left by killed runs
+  }
   sourceTrail_.push(FolderId::of(source.status));
   targetTrail_.push(FolderId::of(targetStatus));
   {
@@ -219,8 +237,8 @@ TreeCopier::OpenFolder TreeCopier::openSourceFolder(int sourceFd, const char* na
     fail(name, kTooDeep);
     return {};
   }
-  OpenFolder folder = checkedFolder(
-      platform::UniqueFd(::openat(sourceFd, name, kOpenFolderFlags | (followLinks ? 0 : O_NOFOLLOW))));
+  OpenFolder folder =
+      checkedFolder(openSourceAt(sourceFd, name, kOpenFolderFlags | (followLinks ? 0 : O_NOFOLLOW)));
   if (!folder.fd.valid()) {
     fail(name, kUnreadableSource);
     return folder;
@@ -233,8 +251,9 @@ TreeCopier::OpenFolder TreeCopier::openSourceFolder(int sourceFd, const char* na
 TreeCopier::OpenFolder TreeCopier::openLinkedFolderInsideTree(const char* name, bool& loop) {
   if (!root_.valid()) return {};
   const std::string path = relative_.empty() ? std::string(name) : relative_ + "/" + name;
-  OpenFolder folder =
-      checkedFolder(platform::openInsideFollowingLinks(root_.get(), path, kOpenFolderFlags));
+  OpenFolder folder = checkedFolder(
+      reader_ != nullptr ? reader_->openInside(root_.get(), path, kOpenFolderFlags)
+                         : platform::openInsideFollowingLinks(root_.get(), path, kOpenFolderFlags));
   if (!folder.fd.valid()) return folder;
   FolderId id = FolderId::of(folder.status);
   if (sourceTrail_.depth() >= maxDepth_) fail(name, kTooDeep);
@@ -255,10 +274,12 @@ bool TreeCopier::mayTake(const struct stat& status) const {
 
 void TreeCopier::copyFile(int sourceFd, const char* name, int targetFd, bool replace) {
   // O_NONBLOCK: an entry swapped for a pipe must not hang the copy; it fails the check below.
-  platform::UniqueFd from(::openat(sourceFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  platform::UniqueFd from = openSourceAt(sourceFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   struct stat status {};
   if (!from.valid() || ::fstat(from.get(), &status) != 0) return failWithErrno(name);
   if (!mayTake(status)) return fail(name, kRefusedFile);
+  platform::ActingAsOwnerOf owner(targetFd);
+  if (!owner.ok()) return fail(name, "its folder's owner could not be acted as");
   std::string temporary;
   // Locked while it is written and until it has its name (CopyTemporaries.h).
   platform::UniqueFd to = createCopyTemporary(targetFd, name, temporary);
@@ -290,7 +311,10 @@ void TreeCopier::copyLink(int sourceFd, const char* name, int targetFd, bool rep
     }
     text.resize(text.size() * 2);  // changed since it was looked at: read it again
   }
-  // A link that replaces an entry is made under a temporary name and renamed over it.
+  // Made as the owner of the folder; a link that replaces an entry is made under a temporary
+  // name and renamed over it.
+  platform::ActingAsOwnerOf owner(targetFd);
+  if (!owner.ok()) return fail(name, "its folder's owner could not be acted as");
   const std::string made = replace ? copyTemporaryNameFor(name) : std::string(name);
   if (::symlinkat(text.c_str(), targetFd, made.c_str()) != 0) return failWithErrno(name);
   if (::fchownat(targetFd, made.c_str(), status.st_uid, status.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -18,6 +18,11 @@
 // by renaming the complete new one over it, so a failed copy keeps the old one. A merge first
 // removes the temporaries that killed runs left in each existing folder it writes to.
 //
+// Who acts: every entry of the source is opened as the package's maker (given a reader), so the
+// kernel applies the maker's rights, and every entry of the target is created, replaced or
+// removed as the owner of the folder it is in (root only where root owns that folder). Copies
+// carry no set-id bits.
+//
 // Writes never follow a link: targets are created exclusively or renamed over, and a target
 // entry that is a link or a file where the source has a folder, or a folder where the source
 // has a file or a link, is left alone rather than written through or deleted. A folder already
@@ -60,6 +65,9 @@ class TreeCopier {
   };
 
   void copyFolder(OpenFolder source, int targetParentFd, const char* name);
+  platform::UniqueFd makeTargetFolder(int targetParentFd, const char* name);
+  // Opens an entry of the source: as the package's maker when there is a reader.
+  platform::UniqueFd openSourceAt(int sourceFd, const char* name, int flags) const;
   void mergeFolders(OpenFolder source, platform::UniqueFd target);
   void copyEntry(int sourceFd, const char* name, unsigned char type, int targetFd,
                  bool replace = false);

@@ -1,7 +1,8 @@
 #pragma once
 // Deletes one entry of an open folder, a folder with everything below it, without ever
 // following a symbolic link: a link is removed itself, and a folder is emptied only through
-// a descriptor opened without following links.
+// a descriptor opened without following links. Each entry is removed as the owner of the
+// folder it is in (root only where root owns that folder).
 #include <cstddef>
 
 namespace support {

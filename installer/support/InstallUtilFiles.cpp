@@ -139,7 +139,9 @@ bool copyOpenFolderTo(platform::UniqueFd from, const std::string& target,
     return copier.mergeInto(std::move(from), platform::UniqueFd(::open("/", kOpenFolderFlags)), target);
   }
   std::string parent = path_text::deletingLastPathComponent(target);
-  platform::UniqueFd targetParent(::open(parent.empty() ? "." : parent.c_str(), kOpenFolderFlags));
+  // No link anywhere on the way: "deploy" swapped for a link during a run leads nowhere.
+  platform::UniqueFd targetParent =
+      platform::openWithoutLinks(parent.empty() ? "." : parent, kOpenFolderFlags);
   platform::UniqueFd existing;
   if (targetParent.valid()) {
     existing.reset(::openat(targetParent.get(), name.c_str(), kOpenFolderFlags | O_NOFOLLOW));

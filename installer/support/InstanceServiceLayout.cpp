@@ -85,11 +85,13 @@ platform::UniqueFd openSourceFolder(const std::string& folder, const PackageRead
 }
 
 // A file copied out of a source folder: a regular file of one link, never a link, and one the
-// package's owner (if any) could read.
+// package's maker (if any) could read.
 platform::UniqueFd openSourceFileIn(int folderFd, const std::string& name,
                                     const PackageReader* reader) {
-  platform::UniqueFd fd(::openat(folderFd, name.c_str(),
-                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  // Out of a package, opened as its maker: the kernel applies their rights (ACLs too).
+  platform::UniqueFd fd = reader != nullptr ? reader->openAt(folderFd, name.c_str(), kFlags)
+                                            : platform::UniqueFd(::openat(folderFd, name.c_str(), kFlags));
   struct stat status {};
   if (!fd.valid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
       status.st_nlink != 1 || (reader != nullptr && !reader->mayRead(status))) {

@@ -3,6 +3,10 @@
 // own /etc: the test re-runs itself in a child process inside a private mount namespace where
 // copies of /etc/passwd and /etc/group that add the user are bind-mounted over the real ones.
 //
+// Two more users without a home come with it: "rcptestmaker" (uid and gid 4244, a member of
+// rcptestgroup0 too), who makes packages, and "rcptestthird" (uid and gid 4245), anyone else
+// on the machine.
+//
 // The user: name "rcptestuser", uid and gid 4242, a member of 40 more groups (gid 5000 to
 // 5039), a comment field of 4 KiB, home
 // "<scratch>/home/rcptestuser" (mode
@@ -54,6 +58,10 @@ struct TestUser {
   static constexpr gid_t kGid = 4242;
   static constexpr int kExtraGroups = 40;  // more than a first small list of groups holds
   static constexpr gid_t kFirstExtraGid = 5000;
+  static constexpr const char* kMakerName = "rcptestmaker";
+  static constexpr uid_t kMakerUid = 4244;
+  static constexpr const char* kThirdName = "rcptestthird";
+  static constexpr uid_t kThirdUid = 4245;
 
   std::string name;
   uid_t uid;
@@ -84,11 +92,14 @@ struct TestUser {
     // A comment field of 4 KiB: every lookup of the user needs more than a first small buffer.
     ASSERT_TRUE(copyWithLine("/etc/passwd", passwd,
                              std::string(kName) + ":x:4242:4242:rcp test user " + std::string(4096, 'x') +
-                                 ":" + home + ":/bin/sh"));
+                                 ":" + home + ":/bin/sh\n" + kMakerName +
+                                 ":x:4244:4244::/nonexistent:/bin/sh\n" + kThirdName +
+                                 ":x:4245:4245::/nonexistent:/bin/sh"));
     // Its own group, and 40 more groups that list it as a member ("rcptestgroup<N>", gid 5000+N).
-    std::string groups = std::string(kName) + ":x:4242:";
+    std::string groups = std::string(kName) + ":x:4242:\n" + kMakerName + ":x:4244:\n" + kThirdName + ":x:4245:";
     for (int n = 0; n < kExtraGroups; ++n) {
-      groups += "\nrcptestgroup" + std::to_string(n) + ":x:" + std::to_string(kFirstExtraGid + n) + ":" + kName;
+      groups += "\nrcptestgroup" + std::to_string(n) + ":x:" + std::to_string(kFirstExtraGid + n) + ":" + kName +
+                (n == 0 ? std::string(",") + kMakerName : "");
     }
     ASSERT_TRUE(copyWithLine("/etc/group", group, groups));
 

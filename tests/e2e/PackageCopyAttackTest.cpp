@@ -6,12 +6,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -63,7 +70,7 @@ class PackageCopyAttackTest : public testing_support::EndToEndTest {
     ::setenv("USER", user.name.c_str(), 1);
     ::setenv("HOME", user.home.c_str(), 1);
     resetLauncherSwitches();
-    user_ = &user;
+    user_ = user;
   }
 
   // One fresh setting per attack; `configure` adds configuration values before the build and
@@ -92,8 +99,47 @@ class PackageCopyAttackTest : public testing_support::EndToEndTest {
         .run({{POSTFLIGHT_ADDON, s.package.string(), s.target.destination.string()}})[0];
   }
 
-  const testing_support::TestUser* user_ = nullptr;
+  std::optional<testing_support::TestUser> user_;
 };
+
+// A file holding the victim's text under another owner, mode or ACL: what the maker may not
+// read must not come into the instance either.
+void plantSecret(const fs::path& path, uid_t uid, mode_t mode, const std::string& acl = "") {
+  writeFile(path, RootVictim::kContent);
+  ASSERT_EQ(::chown(path.c_str(), uid, uid), 0);
+  ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+  if (!acl.empty()) {
+    ASSERT_EQ(std::system(("setfacl -m " + acl + " '" + path.string() + "'").c_str()), 0) << "needs setfacl";
+  }
+}
+
+void ownFolder(const fs::path& path, uid_t uid, mode_t mode) {
+  fs::create_directories(path);
+  ASSERT_EQ(::chown(path.c_str(), uid, uid), 0);
+  ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+}
+
+// Runs `step` as the user in a child process until it gives true, at most `times` times; give
+// the child back to stop().
+pid_t loopAsUser(uid_t uid, int times, const std::function<bool()>& step) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(2);
+    for (int i = 0; i < times; ++i) {
+      if (step()) ::_exit(0);
+    }
+    ::_exit(1);
+  }
+  return pid;
+}
+
+// True when the child did what it waited for.
+bool stop(pid_t pid) {
+  ::kill(pid, SIGTERM);  // still waiting: the run ended first
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 TEST_F(PackageCopyAttackTest, NothingOnlyRootMayReadIsCopiedOutOfTheUsersPackage) {
   RCP_WITH_TEST_USER(user);
@@ -198,6 +244,161 @@ TEST_F(PackageCopyAttackTest, RefusedPathsAreLoggedOnceAndARealExtrasTreeIsCopie
                               ": the package's owner could not read it";
   const std::vector<std::string> lines = testing_support::logTexts(log);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), refusal), 1) << log;
+}
+
+}  // namespace
+
+namespace {
+
+// The kernel decides what the maker reads: ACLs that deny them, a folder they may not search on
+// the way to what a link in the package names, a configuration reached through a link into a
+// third user's private folder, a package path whose trailing "/" would follow a link to root's
+// package. None of it reaches the instance or the log's name; and no copy is set-id.
+TEST_F(PackageCopyAttackTest, TheMakerReadsOnlyWhatTheKernelLetsThem) {
+  RCP_WITH_TEST_USER(user);
+  prepare(user);
+  const uid_t third = testing_support::TestUser::kThirdUid;
+  const std::string denyUser = "u:" + user.name + ":---";
+  using Attack = std::function<void(const Setting&)>;
+  struct Case {
+    std::string name;
+    Attack afterChown;  // as root, once the package is the user's
+    bool secondInstall = false;
+    std::string packageSuffix = "";
+    Attack betweenInstalls = nullptr;  // as the maker would, before a second install
+  };
+  const std::vector<Case> cases = {
+      {"acl-denies-the-maker-a-file",
+       [&](const Setting& s) { plantSecret(s.deploy / "extras/acl.txt", 0, 0644, denyUser); }},
+      {"acl-denies-the-maker-a-folder",
+       [&](const Setting& s) {
+         ownFolder(s.deploy / "extras/closed", 0, 0755);
+         ASSERT_EQ(std::system(("setfacl -m " + denyUser + " '" + (s.deploy / "extras/closed").string() + "'").c_str()), 0);
+         plantSecret(s.deploy / "extras/closed/inside.txt", 0, 0644);
+       }},
+      {"acl-denies-the-maker-a-keystore",
+       [&](const Setting& s) { plantSecret(s.deploy / ".keystore", 0, 0644, denyUser); }},
+      {"link-through-a-third-users-folder",
+       [&](const Setting& s) {
+         ownFolder(s.deploy / "extras/other", third, 0700);
+         ownFolder(s.deploy / "extras/other/pub", third, 0755);
+         plantSecret(s.deploy / "extras/other/pub/notes.txt", third, 0644);
+       },
+       true, "",
+       [&](const Setting& s) {
+         fs::create_directory_symlink("other/pub", s.deploy / "extras/l1");
+         ASSERT_EQ(::lchown((s.deploy / "extras/l1").c_str(), user.uid, user.gid), 0);
+       }},
+      {"configuration-through-a-link-into-a-third-users-folder",
+       [&](const Setting& s) {
+         ownFolder(s.media / "private", third, 0700);
+         fs::rename(s.package / "Contents", s.media / "private/Contents");
+         fs::create_directory_symlink(s.media / "private/Contents", s.package / "Contents");
+         ASSERT_EQ(::lchown((s.package / "Contents").c_str(), user.uid, user.gid), 0);
+       }},
+      {"trailing-slash-on-a-link-to-roots-package",
+       [&](const Setting& s) {
+         fs::rename(s.package, s.media / "roots.pkg");
+         ASSERT_EQ(::chown((s.media / "roots.pkg").c_str(), 0, 0), 0);
+         plantSecret(s.deploy / "extras/roots-only.txt", 0, 0600);
+         fs::create_directory_symlink(s.media / "roots.pkg", s.package);
+         ASSERT_EQ(::lchown(s.package.c_str(), user.uid, user.gid), 0);
+       },
+       false, "/."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Setting s = setting(c.name, [](AddonPackageBuilder&, const Setting&) {});
+    RootVictim victim(s.secretFolder / ".keystore.secret");
+    writeFile(s.deploy / "extras/readme.txt", "readme");
+    chownTree(s.media, user.uid, user.gid);
+    c.afterChown(s);
+    Setting given = s;
+    given.package = s.package.string() + c.packageSuffix;
+
+    NamespaceRun first = install(given);
+    if (c.betweenInstalls) c.betweenInstalls(s);
+    NamespaceRun second = c.secondInstall ? install(given) : first;
+
+    EXPECT_TRUE(victim.noCopyBelow(s.target.bundle)) << second.fileText(kLog).value_or("");
+    EXPECT_NE(first.status, -1) << first.standardError;
+    EXPECT_NE(second.status, -1) << second.standardError;
+    if (c.name.starts_with("configuration") || c.name.starts_with("trailing")) {
+      EXPECT_EQ(first.status, 199);
+      EXPECT_FALSE(first.fileText(kLog)) << "the configuration was read";
+    } else {
+      EXPECT_EQ(second.status, 0) << second.standardError;
+      EXPECT_TRUE(fs::is_regular_file(s.target.rcpHome / "deploy/extras/readme.txt"));
+    }
+  }
+}
+
+// A program of root's that is set-user-id (and one set-group-id) named among the extras is copied
+// as a plain program, also when the provisioning then fails and no repair follows.
+TEST_F(PackageCopyAttackTest, CopiesCarryNoSetIdBits) {
+  RCP_WITH_TEST_USER(user);
+  prepare(user);
+  for (const char* result : {"0", "1"}) {
+    SCOPED_TRACE(std::string("launcher result ") + result);
+    ::setenv("RCPSIM_FORCE_RC", result, 1);
+    Setting s = setting(std::string("setid-") + result, [](AddonPackageBuilder&, const Setting&) {});
+    writeFile(s.deploy / "extras/bin/tool", "#!/bin/sh\n");
+    writeFile(s.deploy / "extras/bin/grouptool", "#!/bin/sh\n");
+    chownTree(s.media, user.uid, user.gid);
+    for (const auto& [name, mode] : {std::pair{"tool", 04755}, std::pair{"grouptool", 02755}}) {
+      ASSERT_EQ(::chown((s.deploy / "extras/bin" / name).c_str(), 0, 0), 0);
+      ASSERT_EQ(::chmod((s.deploy / "extras/bin" / name).c_str(), static_cast<mode_t>(mode)), 0);
+    }
+
+    NamespaceRun run = install(s);
+
+    EXPECT_EQ(run.status, result == std::string("0") ? 0 : 190) << run.standardError;
+    for (const char* name : {"tool", "grouptool"}) {
+      struct stat copied {};
+      ASSERT_EQ(::lstat((s.target.rcpHome / "deploy/extras/bin" / name).c_str(), &copied), 0) << name;
+      EXPECT_EQ(copied.st_mode & 07000, 0u) << name;
+      EXPECT_EQ(copied.st_mode & 0777, result == std::string("0") ? 0775u : 0755u) << name;  // repaired or not
+    }
+  }
+}
+
+// The instance's owner swaps "rcp/deploy" for a link to a folder of root's while an add-on is
+// installed into the instance they own, as soon as the manifests are staged there (while the
+// key stores are copied, before the extras): root writes nothing there and removes nothing there.
+TEST_F(PackageCopyAttackTest, ADeployFolderSwappedForALinkLeadsNowhere) {
+  RCP_WITH_TEST_USER(user);
+  prepare(user);
+  Setting s = setting("swap", [](AddonPackageBuilder&, const Setting&) {});
+  writeFile(s.deploy / "extras/readme.txt", "readme");
+  // Key stores are copied between the manifests and the extras: enough of them leave the owner
+  // time to swap the folder in between, however the two processes are scheduled.
+  for (int n = 0; n < 1000; ++n) writeFile(s.deploy / (".keystore." + std::to_string(n)), "k");
+  chownTree(s.media, user.uid, user.gid);
+  const fs::path roots = dir_.path() / "swap/roots";
+  ownFolder(roots / "extras", 0, 0755);
+  RootVictim extrasVictim(roots / "extras/readme.txt");
+  RootVictim manifestVictim(roots / "uninstall.a.b.xml");
+  // The instance is the user's, as the repair after an earlier installation leaves it, and they
+  // can reach it.
+  chownTree(s.target.bundle, user.uid, user.gid);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  const fs::path deploy = s.target.rcpHome / "deploy";
+  const fs::path real = s.target.rcpHome / "deploy.real";
+
+  const fs::path staged = deploy / "uninstall.a.b.xml";  // staged last of the manifests
+  fs::remove(staged);
+  const pid_t swapper = loopAsUser(user.uid, 50'000'000, [&] {
+    return ::access(staged.c_str(), F_OK) == 0 && ::rename(deploy.c_str(), real.c_str()) == 0 &&
+           ::symlink(roots.c_str(), deploy.c_str()) == 0;
+  });
+  NamespaceRun run = install(s);
+  EXPECT_TRUE(stop(swapper)) << "the manifest was never staged";
+
+  EXPECT_NE(run.status, -1) << run.standardError;
+  EXPECT_TRUE(extrasVictim.intact());
+  EXPECT_TRUE(manifestVictim.intact());
+  EXPECT_EQ(std::distance(fs::directory_iterator(roots), fs::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(roots / "extras"), fs::directory_iterator()), 1);
 }
 
 }  // namespace

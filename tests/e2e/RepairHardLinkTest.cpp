@@ -71,6 +71,8 @@ class RepairHardLinkTest : public testing_support::EndToEndTest {
   }
 
   RootVictim victim_{dir_.path() / "victim"};
+  // Two names only: the usual attack, one hard link, is as much a hard link as five.
+  RootVictim pair_{dir_.path() / "pair"};
   fs::path workspace_;
 };
 
@@ -119,14 +121,16 @@ TEST_F(RepairHardLinkTest, HotfixUninstallLeavesAHardLinkInTheWorkspaceAlone) {
   writeFile(target.rcpHome / "deploy/uninstall.pelorahotfix.xml", addonManifest("uninstall"));
   const std::vector<fs::path> links =
       plant({workspace_ / "linked.txt", workspace_ / ".metadata/deeper/linked.prefs"});
+  fs::create_hard_link(pair_.path(), workspace_ / ".metadata/paired.prefs");
 
   NamespaceRun result =
       run({PELORA_HOTFIX_UNINSTALL, "-rcphome", target.installLocation.string()});
 
   ASSERT_EQ(result.status, 0) << result.standardOutput;
   EXPECT_TRUE(victim_.intact());
-  EXPECT_TRUE(victim_.noCopyBelow(user.home));
+  EXPECT_TRUE(victim_.noCopyBelow(user.home, &pair_));
   EXPECT_TRUE(victim_.isLinkedAs(links[0]) && victim_.isLinkedAs(links[1]));
+  EXPECT_TRUE(pair_.intact());
   EXPECT_TRUE(RootVictim::repairedFor(workspace_ / ".metadata/version.ini", user.uid));
   EXPECT_TRUE(RootVictim::repairedFor(workspace_ / ".metadata/deeper", user.uid));
 }

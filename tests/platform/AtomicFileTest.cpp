@@ -16,6 +16,7 @@
 #include "common/FileHelpers.h"
 #include "common/SoftLimit.h"
 #include "common/TempDir.h"
+#include "common/TestUser.h"
 #include "platform/DescriptorBytes.h"
 #include "platform/UniqueFd.h"
 
@@ -229,6 +230,38 @@ TEST(DescriptorBytesTest, ReadsUpToTheCapAndReportsFailures) {
   platform::UniqueFd readOnly(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   EXPECT_EQ(platform::writeWhole(readOnly.get(), "x"), std::error_code(EBADF, std::generic_category()));
   EXPECT_EQ(readWholeFile(path), "abc");
+}
+
+}  // namespace
+
+namespace {
+
+// In a folder of a user's, a record is replaced as that user: the new file is theirs and keeps
+// the old file's mode, a given owner is not applied, and a folder of the path swapped for a link
+// to root's folder leads nowhere. In root's folder root writes as before.
+TEST(AtomicFileTest, WritesAsTheOwnerOfTheFolder) {
+  RCP_WITH_TEST_USER(user);
+  const std::string own = user.scratch + "/own";
+  const std::string roots = user.scratch + "/roots";
+  ASSERT_EQ(0, ::mkdir(own.c_str(), 0755));
+  ASSERT_EQ(0, ::chown(own.c_str(), user.uid, user.gid));
+  ASSERT_EQ(0, ::mkdir(roots.c_str(), 0755));
+  writeWholeFile(own + "/record", "old");
+  ASSERT_EQ(0, ::chmod((own + "/record").c_str(), 0640));
+  writeWholeFile(roots + "/record", "root's");
+  ASSERT_EQ(0, ::symlink(roots.c_str(), (own + "/swapped").c_str()));
+
+  EXPECT_FALSE(replaceFileAtomically(own + "/record", "new", platform::FileOwner{0, 0}));
+  EXPECT_EQ(readWholeFile(own + "/record"), "new");
+  EXPECT_EQ(ownerOf(own + "/record"), std::make_pair(user.uid, user.gid));
+  struct stat info {};
+  ASSERT_EQ(0, ::stat((own + "/record").c_str(), &info));
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_TRUE(replaceFileAtomically(own + "/swapped/record", "through the link"));
+  EXPECT_EQ(readWholeFile(roots + "/record"), "root's");
+  EXPECT_FALSE(replaceFileAtomically(roots + "/new", "root's own"));
+  EXPECT_EQ(ownerOf(roots + "/new"), std::make_pair(uid_t{0}, gid_t{0}));
+  EXPECT_EQ(::geteuid(), 0u);
 }
 
 }  // namespace

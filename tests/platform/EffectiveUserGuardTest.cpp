@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -21,13 +22,18 @@ using testing_support::ScopedEnvironment;
 
 using OptionalText = std::optional<std::string>;
 
-// Runs as root with an extra user "rcptestuser". A preference file that only root can reach
-// shows that the guard really dropped root's rights, and a preference the guard writes belongs
-// to the user.
+// Runs as root with an extra user "rcptestuser". Preference files that only root, or only
+// group root, can reach show that the guard really dropped root's rights, its groups too, and a
+// preference the guard writes belongs to the user.
 TEST(EffectiveUserGuardTest, ReadsAndWritesAsTheLoggedInUser) {
   RCP_WITH_TEST_USER(user);
   const UserPreferences rootOnly(user.scratch + "/root-home");
   ASSERT_TRUE(rootOnly.setValueForKey(kGlobalPreferencesDomain, "AppleLocale", PlistValue("sv_SE")));
+  const std::string groupRootHome = user.scratch + "/group-root-home";
+  const UserPreferences groupRootOnly(groupRootHome);
+  ASSERT_TRUE(groupRootOnly.setValueForKey(kGlobalPreferencesDomain, "AppleLocale", PlistValue("de_DE")));
+  ASSERT_EQ(0, std::system(("chown -R 0:0 '" + groupRootHome + "' && chmod -R u=rwX,g=rX,o= '" +
+                            groupRootHome + "'").c_str()));
 
   const struct {
     OptionalText userVariable;
@@ -52,7 +58,9 @@ TEST(EffectiveUserGuardTest, ReadsAndWritesAsTheLoggedInUser) {
       EXPECT_TRUE(guard.switched());
       EXPECT_EQ(user.uid, ::geteuid());
 
+      EXPECT_EQ(user.gid, ::getegid());
       EXPECT_EQ(std::nullopt, rootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
+      EXPECT_EQ(std::nullopt, groupRootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
       const UserPreferences own(guard.user()->home);
       ASSERT_TRUE(own.setValueForKey(kGlobalPreferencesDomain, "AppleLocale", PlistValue("fr_CA")));
       EXPECT_EQ(PlistValue("fr_CA"), own.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
@@ -61,6 +69,8 @@ TEST(EffectiveUserGuardTest, ReadsAndWritesAsTheLoggedInUser) {
       EXPECT_EQ(user.uid, info.st_uid);
     }
     EXPECT_EQ(0u, ::geteuid());
+    EXPECT_EQ(0u, ::getegid());
+    EXPECT_EQ(PlistValue("de_DE"), groupRootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
     EXPECT_EQ(PlistValue("sv_SE"), rootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
   }
 }

@@ -104,6 +104,16 @@ TEST(InstanceLayout, LinkFilesNeedEclipseAndARealLinksFolder) {
     EXPECT_TRUE(log.contains("Not able to create links directory"));
     EXPECT_TRUE(entriesOf(elsewhere).empty());
   }
+  {
+    SCOPED_TRACE("eclipse folder is a link to another place");
+    Instance instance;
+    const std::string elsewhere = instance.dir / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::remove_all(instance.at("eclipse"));
+    fs::create_directory_symlink(elsewhere, instance.at("eclipse"));
+    EXPECT_FALSE(instance.service().generateLinks());
+    EXPECT_TRUE(entriesOf(elsewhere).empty());
+  }
 }
 
 TEST(InstanceLayout, AServiceWithoutAnRcpHomeLaysOutNothing) {
