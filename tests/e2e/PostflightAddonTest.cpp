@@ -544,17 +544,20 @@ TEST_F(PostflightAddonTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
 }
 
 // A repair that does not happen is said, with the path and why; the status stays as it was.
+// The shared folder beside the rcp home is a link: it is not repaired.
 TEST_F(PostflightAddonTest, ARepairThatDoesNotHappenIsLogged) {
   BuiltInstance target = instance();
-  const fs::path viaLink = dir_.path() / "framework-link";
-  fs::create_directory_symlink(target.installLocation, viaLink);
+  const fs::path shared = target.installLocation / "shared";
+  fs::remove_all(shared);
+  fs::create_directories(dir_.path() / "elsewhere");
+  fs::create_directory_symlink(dir_.path() / "elsewhere", shared);
 
-  NamespaceRun result = install(package().build().package, viaLink.string());
+  NamespaceRun result = install(package().build().package);
 
   EXPECT_EQ(result.status, 0) << result.standardError;
   const std::vector<testing_support::LogLine> lines =
       testing_support::parseLogLines(result.fileText(kLog).value_or(""));
-  const std::string said = "Not changing the owner or mode below " + (viaLink / "rcp").string() + ": a link on its path";
+  const std::string said = "Not changing the owner or mode below " + shared.string() + ": a link on its path";
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const testing_support::LogLine& line) {
     return line.level == "Warning" && line.text == said;
   }));
