@@ -223,6 +223,23 @@ std::optional<LoadedManifest> parse(std::string_view bytes) {
   return LoadedManifest{std::move(document), std::string(mark.bytes), mark.encoding};
 }
 
+bool mayReferOutside(std::string_view bytes) {
+  // Not even a broken document goes to the launcher with a declaration in it that a more lenient
+  // reader might follow.
+  const bool declares = bytes.find("<!DOCTYPE") != std::string_view::npos ||
+                        bytes.find("<!ENTITY") != std::string_view::npos;
+  if (!declares) return false;
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return true;
+  XmlLibraryScope scope;
+  xmlParserCtxtPtr context = xmlNewParserCtxt();
+  if (context == nullptr) return true;
+  Document document(xmlCtxtReadMemory(context, bytes.data(), static_cast<int>(bytes.size()),
+                                      nullptr, nullptr, kParseOptions));
+  const bool wellFormed = context->wellFormed != 0;
+  xmlFreeParserCtxt(context);
+  return !document || !wellFormed || refersOutside(*document);
+}
+
 namespace {
 
 std::optional<std::string> writeDocument(const LoadedManifest& manifest) {

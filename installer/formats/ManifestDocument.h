@@ -38,6 +38,11 @@ struct LoadedManifest {
 // kMaxElementDepth or have attribute values longer than kMaxAttributeText.
 std::optional<LoadedManifest> parse(std::string_view bytes);
 
+// True when the bytes declare an external entity or DTD, or declare anything (a document type,
+// an entity) and are no well-formed XML: such bytes are never handed to the launcher, which
+// might fetch what they name with root's rights. Bytes that merely fail to be XML are false.
+bool mayReferOutside(std::string_view bytes);
+
 // The whole document in its declared encoding (UTF-8 when none), one element per line where
 // only blank text stood between elements; text content, mixed content and the content of
 // xml:space="preserve" elements is written as it was. None when libxml2 could not write it,

@@ -3,15 +3,18 @@
 // next to the rcp home.
 #include <cerrno>
 #include <cstdlib>
+#include <unistd.h>
 
 #include "installer/formats/InstallManifest.h"
 #include "installer/support/InstallUtil.h"
 #include "installer/files/InstanceFiles.h"
 #include "installer/support/InstanceService.h"
 #include "installer/formats/JavaProperties.h"
+#include "installer/formats/ManifestDocument.h"
 #include "installer/files/PackageReader.h"
 #include "installer/files/RegularFileBytes.h"
 #include "installer/support/SupportConstants.h"
+#include "platform/DescriptorBytes.h"
 #include "platform/HomeFolder.h"
 #include "platform/SystemLog.h"
 
@@ -81,10 +84,26 @@ platform::UniqueFd openManifestSource(const std::string& source, const PackageRe
   return openRegularFile(source);
 }
 
+// False when the bytes behind the descriptor name an outside entity or DTD: the launcher reads
+// what is staged with root's rights and might fetch it. The descriptor is left at its start.
+bool innocuousForTheLauncher(int fd) {
+  const std::optional<std::string> bytes = platform::readWhole(fd, kRecordFileSizeCap);
+  if (::lseek(fd, 0, SEEK_SET) != 0) return false;
+  return bytes && !manifest_document::mayReferOutside(*bytes);
+}
+
+enum class Staged { kForTheLauncher, kAsItIs };
+
 std::error_code copyManifestFile(const std::string& source, const std::string& target,
-                                 const PackageReader* reader = nullptr) {
+                                 const PackageReader* reader = nullptr,
+                                 Staged staged = Staged::kAsItIs) {
   platform::UniqueFd from = openManifestSource(source, reader);
   if (!from.valid()) return {errno, std::generic_category()};
+  if (staged == Staged::kForTheLauncher && !innocuousForTheLauncher(from.get())) {
+    log(platform::kLogWarning, "Not staging %s: it declares an external entity or document type",
+        source.c_str());
+    return std::make_error_code(std::errc::invalid_argument);
+  }
   return files::copyOpenFileNoOverwrite(from.get(), target);
 }
 
@@ -100,7 +119,7 @@ bool InstanceService::copyInstallManifestToFileReplaceInstallerRootWith(
   const std::string target = inDeploy(*_pathToRcphome, fileName);
   files::removeItemNoFollow(target);  // a stale manifest goes; a failure shows in the copy
   log(platform::kLogInfo, "Copying install manifest to %s. ", target.c_str());
-  if (copyManifestFile(source, target, packageReader)) return false;
+  if (copyManifestFile(source, target, packageReader, Staged::kForTheLauncher)) return false;
 
   if (!installerRoot || !files::exists(*installerRoot)) return true;
   log(platform::kLogInfo, "Updating ${installer.root}. ");
@@ -136,7 +155,7 @@ bool InstanceService::copyHotfixUninstallManifest(const std::string& source) con
   if (!_pathToRcphome || !files::exists(source) || !files::exists(*_pathToRcphome)) return false;
   const std::string target = inDeploy(*_pathToRcphome, kHotfixUninstallManifestName);
   files::removeItemNoFollow(target);
-  return !copyManifestFile(source, target);
+  return !copyManifestFile(source, target, nullptr, Staged::kForTheLauncher);
 }
 
 void InstanceService::backupInstallManifest() const {

@@ -282,6 +282,18 @@ TEST_F(PostflightAddonTest, MissingManifestsAndAMissingRcpHome) {
     EXPECT_EQ(result.status, 0) << result.standardError;
     EXPECT_THAT(logOf(result), Contains("Fail to copy uninstall manifest. "));
   }
+  {
+    SCOPED_TRACE("an uninstall manifest that declares an external entity: not staged, still installed");
+    std::string manifest = addonManifest("uninstall");
+    manifest.insert(manifest.find("<manifest>"), "<!DOCTYPE manifest [<!ENTITY x SYSTEM \"file:///etc/shadow\">]>\n");
+    fs::remove(target.rcpHome / "deploy/uninstall.a.b.xml");
+    fs::path pkg = addonPackageWithManifests(dir_.path() / "external-uninstall")
+                       .deployFile("uninstall.a.b.xml", manifest).build().package;
+    NamespaceRun result = install(pkg);
+    EXPECT_EQ(result.status, 0) << result.standardError;
+    EXPECT_THAT(logOf(result), Contains("Fail to copy uninstall manifest. "));
+    EXPECT_FALSE(fs::exists(target.rcpHome / "deploy/uninstall.a.b.xml"));
+  }
 }
 
 TEST_F(PostflightAddonTest, OnlyANoEmbeddedValueRecordsTheAddon) {

@@ -366,18 +366,28 @@ TEST_F(UninstallersTest, HotfixEntryPointsRefuseWithTheirStatuses) {
   EXPECT_EQ(call(kHotfixLibrary, "RCPUninstallHotfix", {"s", target.installLocation.string()}), 170);
   running->stop();
 
-  // An uninstall manifest that cannot be staged (a folder) is reported by the staged file's name;
-  // nothing runs and nothing changes.
-  fs::create_directory(target.rcpHome / "deploy/uninstall.hotfix.xml");
-  NamespaceRun unstaged;
-  EXPECT_EQ(call(kHotfixLibrary, "RCPUninstallHotfix", {"s", target.installLocation.string()}, &unstaged), 190);
-  EXPECT_EQ(unstaged.standardOutput.substr(0, unstaged.standardOutput.rfind("status=")),
-            "File install.update.xml not found. Provisioning process failed to launch or was terminated "
-            "before status could be determined.\n");
-  EXPECT_TRUE(journal(target).empty());
-  EXPECT_FALSE(fs::exists(target.rcpHome / "deploy" / ("install." + std::string(kOldVersion) + ".xml")))
-      << "nothing is backed up for a rollback that cannot start";
-  fs::remove(target.rcpHome / "deploy/uninstall.hotfix.xml");
+  // An uninstall manifest that cannot be staged (a folder, or one naming an external entity the
+  // launcher might fetch as root) is reported by the staged file's name; nothing runs and
+  // nothing changes.
+  for (const bool folder : {true, false}) {
+    SCOPED_TRACE(folder ? "a folder" : "an external entity");
+    const fs::path manifest = target.rcpHome / "deploy/uninstall.hotfix.xml";
+    if (folder) {
+      fs::create_directory(manifest);
+    } else {
+      std::ofstream(manifest) << "<!DOCTYPE manifest [<!ENTITY x SYSTEM \"file:///etc/shadow\">]>\n"
+                              << uninstallManifest();
+    }
+    NamespaceRun unstaged;
+    EXPECT_EQ(call(kHotfixLibrary, "RCPUninstallHotfix", {"s", target.installLocation.string()}, &unstaged), 190);
+    EXPECT_EQ(unstaged.standardOutput.substr(0, unstaged.standardOutput.rfind("status=")),
+              "File install.update.xml not found. Provisioning process failed to launch or was terminated "
+              "before status could be determined.\n");
+    EXPECT_TRUE(journal(target).empty());
+    EXPECT_FALSE(fs::exists(target.rcpHome / "deploy" / ("install." + std::string(kOldVersion) + ".xml")))
+        << "nothing is backed up for a rollback that cannot start";
+    fs::remove(manifest);
+  }
 
   // A failed rollback still clears the recorded hotfix version.
   putManifest(target, "uninstall.hotfix.xml");
