@@ -48,11 +48,14 @@ esac
 status=$("$host" "$prefix/lib/libRCPAddonUninstall.so" RCPRemoveAddonRegistryOnly ss "$work/no-such-location" com.example.a)
 [ "$status" = "status=150" ] || fail "installed library answered: $status"
 
-# A C program built with an installed pkg-config file alone runs without further settings.
+# A C program built with an installed pkg-config file alone runs without further settings. The
+# libraries of a sanitizer build ("no-debian") need the sanitizer runtime in the program too.
+sanitizer=()
+[ "$debian" = debian ] || sanitizer=(-fsanitize=address,undefined)
 probe() {  # with pkgconfig=<the folder holding the pkg-config files>
   for module in "rcp-addon-uninstall -DPROBE_ADDON" "rcp-hotfix-uninstall -DPROBE_HOTFIX"; do
     set -- $module
-    cc -Wall -Werror "$2" -o "$work/probe" "$source/tests/install/pkgconfig-probe.c" \
+    cc -Wall -Werror "${sanitizer[@]}" "$2" -o "$work/probe" "$source/tests/install/pkgconfig-probe.c" \
       $(PKG_CONFIG_PATH="$pkgconfig" pkg-config --cflags --libs "$1")
     [ "$("$work/probe")" = 150 ] || fail "$1 probe answered: $("$work/probe")"
   done
