@@ -125,7 +125,6 @@ TreeCopier::OpenFolder TreeCopier::checkedFolder(platform::UniqueFd fd) {
 void TreeCopier::copyFolder(OpenFolder source, int targetParentFd, const char* name) {
   platform::UniqueFd target = makeTargetFolder(targetParentFd, name);
   // Failures name the folder itself: the current folder is this one already.
-  if (!target.valid()) return failWithErrno(nullptr);
   struct stat targetStatus {};
   if (!target.valid() || ::fstat(target.get(), &targetStatus) != 0) return failWithErrno(nullptr);
   sourceTrail_.push(FolderId::of(source.status));
