@@ -11,6 +11,7 @@
 #include "platform/DescriptorBytes.h"
 #include "platform/BinaryPlistObjects.h"
 #include "platform/LibplistInputCheck.h"
+#include "platform/PathBeneath.h"
 #include "platform/PlistHandle.h"
 #include "platform/UniqueFd.h"
 #include "platform/XmlPlistReader.h"
@@ -51,12 +52,14 @@ std::optional<PlistValue> parseBinary(std::string_view bytes) {
 // The whole file, when it is one this system reads (see read()).
 std::optional<std::string> fileBytes(const std::string& path, Links links) {
   // O_NONBLOCK keeps a FIFO at the path from blocking the open; only regular files are read.
-  const int noFollow = links == Links::Refuse ? O_NOFOLLOW : 0;
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | noFollow));
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  UniqueFd fd = links == Links::RefuseOnThePath ? openWithoutLinks(path, kFlags)
+                : links == Links::Refuse        ? UniqueFd(::open(path.c_str(), kFlags | O_NOFOLLOW))
+                                                : UniqueFd(::open(path.c_str(), kFlags));
   if (!fd.valid()) return std::nullopt;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      (links == Links::Refuse && info.st_nlink != 1)) {
+      (links != Links::Follow && info.st_nlink != 1)) {
     return std::nullopt;
   }
   return readWhole(fd.get(), kMaxFileBytes);

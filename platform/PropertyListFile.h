@@ -39,6 +39,9 @@ enum class Links {
   // The path itself must be a regular file of one link: a link planted in a folder an ordinary
   // user can write must not make a root program read a file it points at.
   Refuse,
+  // The same, and no link anywhere on the path either: the records of an instance, which root
+  // reads in folders the instance's owner may swap for a link.
+  RefuseOnThePath,
   // A program running as the user reading the user's own files (the Mac file-association
   // library) opens through links as any program of the user would.
   Follow,
@@ -48,7 +51,8 @@ enum class Links {
 std::optional<PlistValue> parse(std::string_view bytes);
 
 // Reads and parses a file; none when it cannot be read, is no regular file, is larger than
-// kMaxFileBytes, is a link or has more than one link (Links::Refuse), or is no property list.
+// kMaxFileBytes, is (or lies below) a link or has more than one link (Links::Refuse*), or is no
+// property list.
 std::optional<PlistValue> read(const std::string& path, Links links = Links::Refuse);
 
 // The value in the XML form.

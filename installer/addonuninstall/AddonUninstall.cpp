@@ -7,7 +7,6 @@
 #include "installer/support/LauncherContract.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
-#include "platform/AtomicFile.h"
 #include "platform/SystemLog.h"
 
 namespace addonuninstall {
@@ -109,7 +108,8 @@ int AddonUninstall::uninstallAddon() const {
     log(platform::kLogError, "Fail to copy uninstall manifest.");
     return kStatusNoAddonOrManifest;
   }
-  platform::removeFileNoFollow(manifest);
+  // Never through a link: "deploy" may have been swapped for one since the manifest was staged.
+  support::RecordFileReport::removeOrWarn(manifest);
   _service.backupInstallManifest();
   // A failed write is reported at the end: the run goes on, as the manifest is staged already.
   bool recorded = _service.updateProvisionManifestVersion(support::InstallUtil::generateNewManifestVersion());

@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include "platform/DescriptorBytes.h"
+#include "platform/PathBeneath.h"
 
 namespace support {
 
 platform::UniqueFd openRegularFile(const std::string& path) {
   // O_NONBLOCK keeps a FIFO planted at the path from hanging the open; fstat then refuses it.
-  platform::UniqueFd fd(
-      ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+  platform::UniqueFd fd = platform::openWithoutLinks(path, O_RDONLY | O_NOCTTY | O_NONBLOCK);
   if (!fd.valid()) return fd;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return platform::UniqueFd();

@@ -12,7 +12,8 @@ namespace support {
 inline constexpr std::size_t kRecordFileSizeCap = 16 * 1024 * 1024;
 
 // The regular file at the path, opened for reading; invalid when it is missing, is a symbolic
-// link (never followed: a link planted in an instance must not make root read its target), has
+// link or lies below one (no link anywhere on the path is followed: a link planted in an
+// instance, or a folder of it swapped for one, must not make root read its target), has
 // more than one link (a hard link may name a file outside the instance) or is no regular file
 // (a FIFO would block, a folder has no bytes). errno tells why (ELOOP, EMLINK, EINVAL).
 platform::UniqueFd openRegularFile(const std::string& path);

@@ -7,7 +7,6 @@
 #include "installer/support/RecordCheck.h"
 #include "installer/support/RecordFileReport.h"
 #include "installer/support/SupportConstants.h"
-#include "platform/AtomicFile.h"
 #include "platform/SystemLog.h"
 
 namespace hotfix {
@@ -52,9 +51,10 @@ std::string HotfixUninstall::uninstallManifestPath(const char* manifestName) con
       support::InstanceFiles::appendPathComponent(_pathToRcpHome, support::kDeployFolder), manifestName);
 }
 
-// A rolled-back hotfix cannot be rolled back a second time.
+// A rolled-back hotfix cannot be rolled back a second time. The launcher has run in between:
+// "deploy" may be a link by now, which the removal never follows.
 void HotfixUninstall::removeUninstallManifest(const char* manifestName) const {
-  platform::removeFileNoFollow(uninstallManifestPath(manifestName));
+  support::RecordFileReport::removeOrWarn(uninstallManifestPath(manifestName));
 }
 
 bool HotfixUninstall::copyUninstallManifest() const {

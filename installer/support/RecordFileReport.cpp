@@ -1,5 +1,6 @@
 #include "installer/support/RecordFileReport.h"
 
+#include "installer/files/InstanceFiles.h"
 #include "platform/SystemLog.h"
 
 namespace support::RecordFileReport {
@@ -15,6 +16,14 @@ void writeFailed(const std::string& path, std::error_code reason) {
   } else {
     platform::SystemLog::log(platform::kLogError, "Fail to write %s.", path.c_str());
   }
+}
+
+bool removeOrWarn(const std::string& path) {
+  const std::error_code error = InstanceFiles::removeItemNoFollow(path);
+  if (!error) return true;
+  platform::SystemLog::log(platform::kLogWarning, "Fail to remove %s (%s).", path.c_str(),
+                           error.message().c_str());
+  return false;
 }
 
 }  // namespace support::RecordFileReport

@@ -14,4 +14,9 @@ void unreadable(int level, const std::string& path);
 // "Fail to write %s." at level 3, with the reason in brackets when one is known.
 void writeFailed(const std::string& path, std::error_code reason = {});
 
+// Removes a file of the instance the run has done with (InstanceFiles::removeItemNoFollow: in a
+// folder reached without links, as its owner); when it stays, "Fail to remove %s (%s)." at
+// level 4, as the run goes on. False when it stays.
+bool removeOrWarn(const std::string& path);
+
 }  // namespace support::RecordFileReport

@@ -275,6 +275,10 @@ TEST(JavaPropertiesFile, MergeSetsTheOtherFileAndSaves) {
   JavaProperties unbound;
   unbound.mergeWithJavaProperties(dir / "addon.ini");
   EXPECT_EQ(unbound.getPropertyForKey("added"), "2");
+
+  // Nothing is read through a link on the way: an instance's folder swapped for one.
+  std::filesystem::create_directory_symlink(dir.path(), dir / "via");
+  EXPECT_EQ(JavaProperties(dir / "via/addon.ini").getPropertyForKey("added"), std::nullopt);
 }
 
 TEST(StringUtilEscapes, AddHexDigits) {

@@ -431,6 +431,11 @@ TEST(PropertyListFileTest, ReadsOnlyRegularFilesOfOneLink) {
   }
   EXPECT_TRUE(PropertyListFile::read(dir / "record.plist"));
   EXPECT_TRUE(PropertyListFile::read(dir / "symlink", PropertyListFile::Links::Follow));
+  // An instance's records: no link on the way to them either.
+  ASSERT_EQ(0, ::symlink(".", (dir / "here").c_str()));
+  EXPECT_TRUE(PropertyListFile::read(dir / "here/record.plist"));
+  EXPECT_EQ(std::nullopt, PropertyListFile::read(dir / "here/record.plist", PropertyListFile::Links::RefuseOnThePath));
+  EXPECT_TRUE(PropertyListFile::read(dir / "record.plist", PropertyListFile::Links::RefuseOnThePath));
   ASSERT_EQ(0, ::link((dir / "record.plist").c_str(), (dir / "hardlink").c_str()));
   EXPECT_EQ(std::nullopt, PropertyListFile::read(dir / "record.plist"));
   EXPECT_TRUE(PropertyListFile::read(dir / "hardlink", PropertyListFile::Links::Follow));
