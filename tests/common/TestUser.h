@@ -30,6 +30,7 @@
 // The child sees the environment of the parent plus RCP_TEST_USER_HOME and
 // RCP_TEST_USER_SCRATCH; do not set those yourself.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -41,6 +42,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -208,6 +210,19 @@ struct TestUser {
     return status;
   }
 };
+
+// Runs `step` once as another user (their uid and gid, no other group) in a child process, as
+// that user would act on their own; true when it gave true.
+inline bool onceAsUser(uid_t uid, const std::function<bool()>& step) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(2);
+    ::_exit(step() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 }  // namespace testing_support
 

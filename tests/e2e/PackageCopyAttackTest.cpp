@@ -6,7 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +24,7 @@
 #include "common/AddonPackageBuilder.h"
 #include "common/EndToEndTest.h"
 #include "common/InstanceBuilder.h"
+#include "common/OpenPause.h"
 #include "common/PrivateNamespace.h"
 #include "common/RootVictim.h"
 #include "common/TempDir.h"
@@ -39,6 +39,7 @@ using testing_support::InstanceBuilder;
 using testing_support::NamespaceRun;
 using testing_support::PrivateNamespace;
 using testing_support::RootVictim;
+using testing_support::onceAsUser;
 using testing_support::writeFile;
 
 constexpr const char* kLog = "/tmp/rcp_a.b_install.log";
@@ -117,28 +118,6 @@ void ownFolder(const fs::path& path, uid_t uid, mode_t mode) {
   fs::create_directories(path);
   ASSERT_EQ(::chown(path.c_str(), uid, uid), 0);
   ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-}
-
-// Runs `step` as the user in a child process until it gives true, at most `times` times; give
-// the child back to stop().
-pid_t loopAsUser(uid_t uid, int times, const std::function<bool()>& step) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(2);
-    for (int i = 0; i < times; ++i) {
-      if (step()) ::_exit(0);
-    }
-    ::_exit(1);
-  }
-  return pid;
-}
-
-// True when the child did what it waited for.
-bool stop(pid_t pid) {
-  ::kill(pid, SIGTERM);  // still waiting: the run ended first
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST_F(PackageCopyAttackTest, NothingOnlyRootMayReadIsCopiedOutOfTheUsersPackage) {
@@ -364,44 +343,77 @@ TEST_F(PackageCopyAttackTest, CopiesCarryNoSetIdBits) {
 }
 
 // The instance's owner swaps "rcp/deploy" for a link to a folder of root's while an add-on is
-// installed into the instance they own, as soon as the manifests are staged there (while the
-// key stores are copied, before the extras): root writes nothing there and removes nothing there.
+// installed into the instance they own, just as the first key store is written there (after the
+// manifests, before the extras): root writes nothing there and removes nothing there.
 TEST_F(PackageCopyAttackTest, ADeployFolderSwappedForALinkLeadsNowhere) {
   RCP_WITH_TEST_USER(user);
   prepare(user);
   Setting s = setting("swap", [](AddonPackageBuilder&, const Setting&) {});
   writeFile(s.deploy / "extras/readme.txt", "readme");
-  // Key stores are copied between the manifests and the extras: enough of them leave the owner
-  // time to swap the folder in between, however the two processes are scheduled.
-  for (int n = 0; n < 1000; ++n) writeFile(s.deploy / (".keystore." + std::to_string(n)), "k");
+  for (const char* name : {".keystore", ".keystore.2"}) writeFile(s.deploy / name, "k");
   chownTree(s.media, user.uid, user.gid);
   const fs::path roots = dir_.path() / "swap/roots";
   ownFolder(roots / "extras", 0, 0755);
   RootVictim extrasVictim(roots / "extras/readme.txt");
-  RootVictim manifestVictim(roots / "uninstall.a.b.xml");
+  RootVictim keyStoreVictim(roots / ".keystore.2");
   // The instance is the user's, as the repair after an earlier installation leaves it, and they
   // can reach it.
   chownTree(s.target.bundle, user.uid, user.gid);
   ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
   const fs::path deploy = s.target.rcpHome / "deploy";
-  const fs::path real = s.target.rcpHome / "deploy.real";
+  testing_support::OpenPause pause(
+      deploy, [](const std::string& name) { return name.find(".keystore") != std::string::npos; },
+      [&] {
+        onceAsUser(user.uid, [&] {
+          return ::rename(deploy.c_str(), (deploy.string() + ".real").c_str()) == 0 &&
+                 ::symlink(roots.c_str(), deploy.c_str()) == 0;
+        });
+      });
+  if (!pause.watching()) GTEST_SKIP() << "no fanotify permission events here";
 
-  const fs::path staged = deploy / "uninstall.a.b.xml";  // staged last of the manifests
-  fs::remove(staged);
-  const pid_t swapper = loopAsUser(user.uid, 50'000'000, [&] {
-    return ::access(staged.c_str(), F_OK) == 0 && ::rename(deploy.c_str(), real.c_str()) == 0 &&
-           ::symlink(roots.c_str(), deploy.c_str()) == 0;
-  });
   NamespaceRun run = install(s);
-  // However unlikely, a scheduler may not let the owner in before the run ends: then nothing was
-  // attacked, which is no failure of the installer.
-  if (!stop(swapper)) GTEST_SKIP() << "the owner did not get to swap the folder during the run";
 
-  EXPECT_NE(run.status, -1) << run.standardError;
+  ASSERT_TRUE(pause.fired());
+  ASSERT_TRUE(fs::is_symlink(deploy));
+  EXPECT_EQ(run.status, 190) << run.standardError;
   EXPECT_TRUE(extrasVictim.intact());
-  EXPECT_TRUE(manifestVictim.intact());
+  EXPECT_TRUE(keyStoreVictim.intact());
   EXPECT_EQ(std::distance(fs::directory_iterator(roots), fs::directory_iterator()), 2);
   EXPECT_EQ(std::distance(fs::directory_iterator(roots / "extras"), fs::directory_iterator()), 1);
+}
+
+// The maker moves the package away while it is installed and puts a link to a package of root's
+// in its place, once the uninstall manifest has been read: what the run reads after that it
+// still reads as the maker of the package it began with, so root's private file stays root's.
+TEST_F(PackageCopyAttackTest, APackageMovedAwayMidRunIsStillReadAsItsMaker) {
+  RCP_WITH_TEST_USER(user);
+  prepare(user);
+  Setting s = setting("moved", [](AddonPackageBuilder&, const Setting&) {});
+  writeFile(s.deploy / "extras/readme.txt", "readme");
+  chownTree(s.media.parent_path(), user.uid, user.gid);
+  const fs::path rootMedia = dir_.path() / "moved/rootmedia";
+  ownFolder(rootMedia / s.package.filename(), 0, 0755);
+  ownFolder(rootMedia / "deploy/extras", 0, 0755);
+  RootVictim victim(rootMedia / "deploy/extras/readme.txt");
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  testing_support::OpenPause pause(
+      s.deploy, [](const std::string& name) { return name == "uninstall.a.b.xml"; },
+      [&] {
+        onceAsUser(user.uid, [&] {
+          return ::rename(s.media.c_str(), (s.media.string() + ".away").c_str()) == 0 &&
+                 ::symlink(rootMedia.c_str(), s.media.c_str()) == 0;
+        });
+      });
+  if (!pause.watching()) GTEST_SKIP() << "no fanotify permission events here";
+
+  NamespaceRun run = install(s);
+
+  ASSERT_TRUE(pause.fired());
+  ASSERT_TRUE(fs::is_symlink(s.media));
+  EXPECT_EQ(run.status, 190) << run.standardError;
+  EXPECT_TRUE(victim.intact());
+  EXPECT_TRUE(victim.noCopyBelow(s.target.bundle)) << run.fileText(kLog).value_or("");
+  EXPECT_TRUE(fs::is_regular_file(s.target.rcpHome / "deploy/uninstall.a.b.xml")) << "read before the move";
 }
 
 }  // namespace

@@ -15,9 +15,12 @@
 
 #include "common/EndToEndTest.h"
 #include "common/InstanceBuilder.h"
+#include "common/OpenPause.h"
 #include "common/PrivateNamespace.h"
+#include "common/RootVictim.h"
 #include "common/RunningCopy.h"
 #include "common/TempDir.h"
+#include "common/TestUser.h"
 #include "platform/PropertyListFile.h"
 #include "platform/UniqueFd.h"
 #include "tools/rcplauncher-sim/Journal.h"
@@ -33,6 +36,7 @@ using testing_support::BuiltInstance;
 using testing_support::InstanceBuilder;
 using testing_support::NamespaceRun;
 using testing_support::PrivateNamespace;
+using testing_support::RootVictim;
 using testing_support::RunningCopy;
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -588,6 +592,50 @@ TEST_F(UninstallersTest, AnInstanceAnotherRunHoldsIsLeftAsItIs) {
   EXPECT_TRUE(journal(target).empty());
   EXPECT_TRUE(fs::exists(target.rcpHome / "deploy/uninstall.pelorahotfix.xml"));
   EXPECT_EQ(bytesOf(target.rcpHome / "addonInfo.plist").value_or(""), registry);
+}
+
+// The instance's owner swaps "deploy" for a link to a folder of root's as soon as the add-on's
+// uninstall manifest is staged, or once the hotfix rollback's launcher has run (when the hotfix
+// record is rewritten): the manifest then removed is never the file of that name behind the link.
+TEST_F(UninstallersTest, ADeployFolderSwappedForALinkMidRunRemovesNothingOfRoots) {
+  RCP_WITH_TEST_USER(user);
+  struct Case {
+    std::string library, entry, manifest;
+    bool takesAddonID;
+    std::string watched, trigger;  // a folder of the rcp home; part of the name whose open swaps
+  };
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);  // the owner reaches their instance
+  for (const Case& c : {Case{kAddonLibrary, "RCPUninstallAddon", "uninstall.a.b.xml", true, "deploy", "install.update.xml."},
+                        Case{kHotfixLibrary, "RCPUninstallHotfix", "uninstall.hotfix.xml", false, ".",
+                             "installInfo.plist.tmp-rcp-"}}) {
+    SCOPED_TRACE(c.entry);
+    BuiltInstance target = instance("swap" + c.entry, {{"a.b", "1.0", std::nullopt}}, "1");
+    putManifest(target, c.manifest);
+    const std::string owner = std::to_string(user.uid) + ":" + std::to_string(user.gid);
+    ASSERT_EQ(std::system(("chown -hR " + owner + " '" + target.bundle.string() + "'").c_str()), 0);
+    const fs::path roots = dir_.path() / ("roots" + c.entry);
+    fs::create_directories(roots);
+    RootVictim victim(roots / c.manifest);
+    const fs::path deploy = target.rcpHome / "deploy";
+    testing_support::OpenPause pause(
+        target.rcpHome / c.watched, [&](const std::string& name) { return name.find(c.trigger) != std::string::npos; },
+        [&] {
+          testing_support::onceAsUser(user.uid, [&] {
+            return ::rename(deploy.c_str(), (deploy.string() + ".real").c_str()) == 0 &&
+                   ::symlink(roots.c_str(), deploy.c_str()) == 0;
+          });
+        });
+    if (!pause.watching()) GTEST_SKIP() << "no fanotify permission events here";
+
+    std::vector<std::string> args = {c.takesAddonID ? "ss" : "s", target.installLocation.string()};
+    if (c.takesAddonID) args.push_back("a.b");
+    call(c.library, c.entry, args);
+
+    ASSERT_TRUE(pause.fired());
+    ASSERT_TRUE(fs::is_symlink(deploy));
+    EXPECT_TRUE(victim.intact());
+    EXPECT_TRUE(fs::is_regular_file(deploy.string() + ".real/" + c.manifest)) << "kept, as it cannot be reached";
+  }
 }
 
 }  // namespace
