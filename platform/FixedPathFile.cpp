@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "platform/AtomicFile.h"
+#include "platform/MarkedTemporary.h"
 
 namespace platform {
 namespace {
@@ -17,11 +21,27 @@ constexpr int kAttempts = 4;
 
 bool isOurs(const struct stat& info) { return info.st_uid == 0 || info.st_uid == ::geteuid(); }
 
+// Another user's folder at the path cannot be unlinked and may hold their files: it moves aside
+// within its folder, theirs as before, under a name nobody had ("." + name + ".moved-rcp-" +
+// random hex digits). False when it stays.
+bool moveAside(const std::string& path) {
+  const std::filesystem::path place(path);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string aside =
+        (place.parent_path() / MarkedTemporary::nameFor(place.filename().string(), ".moved-rcp-")).string();
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == ENOENT) return true;
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 // Removes the entry at the path when it is another user's. False when one stays there.
 bool removeIfForeign(const std::string& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
   if (isOurs(info)) return true;
+  if (S_ISDIR(info.st_mode)) return moveAside(path);
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 

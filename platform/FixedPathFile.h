@@ -3,7 +3,8 @@
 // (logs, traces, stores). Another user can have made the path first: a file of theirs (which
 // they could read and edit after root wrote into it), a link, a FIFO. An entry that belongs to
 // anyone but root or the effective user is removed (unlink never follows a link; /tmp's sticky
-// bit does not hold root back) and the file is made anew, exclusively (O_CREAT | O_EXCL |
+// bit does not hold root back; a folder of theirs, which may hold their files, is moved aside
+// under a fresh name instead) and the file is made anew, exclusively (O_CREAT | O_EXCL |
 // O_NOFOLLOW), so root never writes into, reads from or truncates another user's file there.
 // An entry of root's or our own is used only when it is a regular file with exactly one link;
 // anything else of ours (a link, a folder, a FIFO root made) is refused and left as it is.

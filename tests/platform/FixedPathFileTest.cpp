@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "common/FileHelpers.h"
@@ -122,6 +123,10 @@ TEST(FixedPathFileTest, AnotherUsersEntryIsReplacedNeverWritten) {
        }},
       {"link to root's file", [&](const std::string& path) { ::symlink(victim.c_str(), path.c_str()); }},
       {"FIFO", [](const std::string& path) { ::mkfifo(path.c_str(), 0666); }},
+      {"folder", [](const std::string& path) {
+         ::mkdir(path.c_str(), 0777);
+         writeWholeFile(path + "/inside", "the user's\n");
+       }},
   };
   int round = 0;
   for (const auto& plant : plants) {
@@ -146,6 +151,10 @@ TEST(FixedPathFileTest, AnotherUsersEntryIsReplacedNeverWritten) {
       EXPECT_EQ("root's", readWholeFile(victim));
       if (theirs.valid() && std::string(plant.name) == "0666 file") {
         EXPECT_EQ("the user's\n", readWholeFile("/proc/self/fd/" + std::to_string(theirs.get())));
+      }
+      if (std::string(plant.name) == "folder") {  // moved aside, with what it held
+        EXPECT_EQ("the user's\n", readWholeFile("/proc/self/fd/" + std::to_string(theirs.get()) + "/inside"));
+        EXPECT_EQ(shared, std::filesystem::path(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(theirs.get()))).parent_path());
       }
     }
   }
