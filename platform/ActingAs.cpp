@@ -74,8 +74,12 @@ void ActingAs::restore() {
     SystemLog::log(kLogError, "cannot act as root again: %s", std::strerror(errno));
     ::_exit(70);  // going on with a user's rights where root's are assumed would be worse
   }
-  if (gidSwitched_) (void)::setresgid(static_cast<gid_t>(-1), savedGid_, static_cast<gid_t>(-1));
-  if (groupsSwitched_) (void)::setgroups(savedGroups_.size(), savedGroups_.data());
+  // Root keeps no group of the user's either: created files would be theirs by group.
+  if ((gidSwitched_ && ::setresgid(static_cast<gid_t>(-1), savedGid_, static_cast<gid_t>(-1)) != 0) ||
+      (groupsSwitched_ && ::setgroups(savedGroups_.size(), savedGroups_.data()) != 0)) {
+    SystemLog::log(kLogError, "cannot take root's groups again: %s", std::strerror(errno));
+    ::_exit(70);
+  }
 }
 
 ActingAsOwnerOf::ActingAsOwnerOf(int folderFd) {

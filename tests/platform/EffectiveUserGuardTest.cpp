@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +12,8 @@
 
 #include "common/ScopedEnvironment.h"
 #include "common/TestUser.h"
+#include "common/WithoutSyscalls.h"
+#include "platform/ActingAs.h"
 #include "platform/UserPreferences.h"
 
 namespace {
@@ -72,6 +76,32 @@ TEST(EffectiveUserGuardTest, ReadsAndWritesAsTheLoggedInUser) {
     EXPECT_EQ(0u, ::getegid());
     EXPECT_EQ(PlistValue("de_DE"), groupRootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
     EXPECT_EQ(PlistValue("sv_SE"), rootOnly.valueForKey(kGlobalPreferencesDomain, "AppleLocale"));
+  }
+}
+
+// Going on with a user's uid, gid or groups where root's are assumed would be worse than
+// stopping: a switch back to root that fails ends the program with 70.
+TEST(EffectiveUserGuardTest, AFailedSwitchBackToRootEndsTheProgram) {
+  RCP_WITH_TEST_USER(user);
+  const platform::Credentials credentials = platform::credentialsOfUser(user.uid);
+  const struct {
+    const char* name;
+    long refused;  // the call that fails on the way back; -1 for none
+  } cases[] = {{"setresuid", SYS_setresuid}, {"setresgid", SYS_setresgid}, {"setgroups", SYS_setgroups}, {"none", -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      {
+        platform::ActingAs acting(credentials);
+        if (!acting.ok() || (c.refused >= 0 && !testing_support::denySyscalls({static_cast<int>(c.refused)}))) ::_exit(2);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.refused >= 0 ? 70 : 0);
   }
 }
 

@@ -63,15 +63,15 @@ TEST(FixedPathFileTest, RefusesPlantedFiles) {
   } cases[] = {
       {"link to a file",
        [](const TempDir& dir, const std::string& path) {
-         ::symlink((dir / "victim").c_str(), path.c_str());
+         ASSERT_EQ(0, ::symlink((dir / "victim").c_str(), path.c_str()));
        }},
       {"dangling link",
        [](const TempDir& dir, const std::string& path) {
-         ::symlink((dir / "would-be-created").c_str(), path.c_str());
+         ASSERT_EQ(0, ::symlink((dir / "would-be-created").c_str(), path.c_str()));
        }},
       {"hard link",
        [](const TempDir& dir, const std::string& path) {
-         ::link((dir / "victim").c_str(), path.c_str());
+         ASSERT_EQ(0, ::link((dir / "victim").c_str(), path.c_str()));
        }},
       {"FIFO without reader",
        [](const TempDir&, const std::string& path) { ::mkfifo(path.c_str(), 0666); }},
@@ -121,7 +121,7 @@ TEST(FixedPathFileTest, AnotherUsersEntryIsReplacedNeverWritten) {
          ::fchmod(fd.get(), 0666);
          writeText(fd, "the user's\n");
        }},
-      {"link to root's file", [&](const std::string& path) { ::symlink(victim.c_str(), path.c_str()); }},
+      {"link to root's file", [&](const std::string& path) { ASSERT_EQ(0, ::symlink(victim.c_str(), path.c_str())); }},
       {"FIFO", [](const std::string& path) { ::mkfifo(path.c_str(), 0666); }},
       {"folder", [](const std::string& path) {
          ::mkdir(path.c_str(), 0777);

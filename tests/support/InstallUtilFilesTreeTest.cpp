@@ -395,8 +395,8 @@ TEST_F(ChangeAttributesTest, AFileOfSeveralHardLinksIsLeftAlone) {
   makeFolders(dir / "tree/sub");
   writeFile(dir / "victim", "root's");
   makeStranger(dir / "victim", 0600);
-  ::link((dir / "victim").c_str(), (dir / "tree/sub/linked").c_str());
-  ::link((dir / "victim").c_str(), (dir / "tree/linked").c_str());
+  ASSERT_EQ(0, ::link((dir / "victim").c_str(), (dir / "tree/sub/linked").c_str()));
+  ASSERT_EQ(0, ::link((dir / "victim").c_str(), (dir / "tree/linked").c_str()));
   writeFile(dir / "tree/sub/plain", "x");
 
   EXPECT_FALSE(changeAttributesForDirectory(dir / "tree")) << "the linked file stays undone";
@@ -444,7 +444,7 @@ TEST_F(ChangeAttributesTest, ResultsForMissingEmptyLinkedAndUnknownOwner) {
   EXPECT_FALSE(changeAttributesForDirectory(dir / "closed"));
   expectStranger(dir / "closed/inner", 0);
   ::chmod((dir / "closed/inner").c_str(), 0700);  // root owns nothing in it: opened for removal
-  ::chown((dir / "closed/inner").c_str(), 0, 0);
+  ASSERT_EQ(0, ::chown((dir / "closed/inner").c_str(), 0, 0));
 }
 
 // Without a group of that name the group is left as it is and the repair reports the failure;

@@ -344,7 +344,7 @@ TEST(InstanceLayout, RepairGivesTheInstanceAndSharedFolderToTheUser) {
 
   SCOPED_TRACE("nor is an rcp home named through a link");
   fs::create_directory_symlink(linked.dir / "Client.app", linked.dir / "Linked.app");
-  ::lchown(linked.at("deploy/install.xml").c_str(), 0, 0);
+  ASSERT_EQ(0, ::lchown(linked.at("deploy/install.xml").c_str(), 0, 0));
   ::chmod(linked.at("deploy/install.xml").c_str(), 0644);
   const struct stat manifestBefore = statusOf(linked.at("deploy/install.xml"));
   support::InstanceService(linked.dir / "Linked.app/Contents/MacOS/rcp")
@@ -397,7 +397,7 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
     writeFile(instance.at("deploy/install.xml"), "manifest");
     const struct stat instanceBefore = statusOf(instance.at("deploy/install.xml"));
     fs::permissions(home + "/workspace/.metadata/version.ini", fs::perms(0600));
-    ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0);
+    ASSERT_EQ(0, ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0));
     ScopedEnvironment homeForExpansion("HOME", home);
     LogCapture log;
 
@@ -421,7 +421,7 @@ TEST(InstanceLayout, WorkspaceIsRepairedOnlyInsideHome) {
   Instance instance;
   writeFile(instance.at("rcplauncher.properties"), "rcp.data=${env.HOME}/workspace\n");
   ScopedEnvironment noHome("HOME", std::nullopt);
-  ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0);
+  ASSERT_EQ(0, ::lchown((home + "/workspace/.metadata/version.ini").c_str(), 0, 0));
   instance.service().updatePermissionsUpdateWorkspace(false, true);
   EXPECT_EQ(statusOf(home + "/workspace/.metadata/version.ini").st_uid, 0u);
 }
