@@ -53,9 +53,9 @@ std::optional<PlistValue> parseBinary(std::string_view bytes) {
 std::optional<std::string> fileBytes(const std::string& path, Links links) {
   // O_NONBLOCK keeps a FIFO at the path from blocking the open; only regular files are read.
   constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  UniqueFd fd = links == Links::RefuseOnThePath ? openWithoutLinks(path, kFlags)
-                : links == Links::Refuse        ? UniqueFd(::open(path.c_str(), kFlags | O_NOFOLLOW))
-                                                : UniqueFd(::open(path.c_str(), kFlags));
+  UniqueFd fd = links == Links::RefuseOnThePath
+                    ? openWithoutLinks(path, kFlags)
+                    : UniqueFd(::open(path.c_str(), kFlags | (links == Links::Refuse ? O_NOFOLLOW : 0)));
   if (!fd.valid()) return std::nullopt;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||

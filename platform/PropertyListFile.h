@@ -53,7 +53,7 @@ std::optional<PlistValue> parse(std::string_view bytes);
 // Reads and parses a file; none when it cannot be read, is no regular file, is larger than
 // kMaxFileBytes, is (or lies below) a link or has more than one link (Links::Refuse*), or is no
 // property list.
-std::optional<PlistValue> read(const std::string& path, Links links = Links::Refuse);
+std::optional<PlistValue> read(const std::string& path, Links links = Links::RefuseOnThePath);
 
 // The value in the XML form.
 std::string toXml(const PlistValue& value);

@@ -37,7 +37,7 @@ std::string UserPreferences::pathOfDomain(const std::string& domain) const {
 
 std::optional<PlistValue> UserPreferences::valueForKey(const std::string& domain,
                                                        const std::string& key) const {
-  const auto root = PropertyListFile::read(pathOfDomain(domain));
+  const auto root = PropertyListFile::read(pathOfDomain(domain), PropertyListFile::Links::Refuse);
   if (!root) return std::nullopt;
   const PlistDictionary* dictionary = root->asDictionary();
   if (dictionary == nullptr) return std::nullopt;
@@ -52,7 +52,7 @@ bool UserPreferences::setValueForKey(const std::string& domain, const std::strin
   PlistValue root{PlistDictionary{}};
   if (fileExists(path)) {
     // A file we cannot read as a dictionary is left alone rather than replaced by one key.
-    auto existing = PropertyListFile::read(path);
+    auto existing = PropertyListFile::read(path, PropertyListFile::Links::Refuse);
     if (!existing || existing->asDictionary() == nullptr) return false;
     root = std::move(*existing);
   } else if (!value) {

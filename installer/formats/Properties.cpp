@@ -16,7 +16,7 @@ bool fileExists(const std::string& path) {
 }
 
 std::optional<platform::PlistDictionary> readDictionary(const std::string& path) {
-  std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path, platform::PropertyListFile::Links::RefuseOnThePath);
+  std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path);
   if (!root) return std::nullopt;
   if (auto* dictionary = root->asDictionary()) return std::move(*dictionary);
   return std::nullopt;

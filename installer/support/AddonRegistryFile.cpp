@@ -20,14 +20,14 @@ std::optional<platform::PlistArray> addonsOf(const platform::PlistDictionary& re
 }  // namespace
 
 platform::PlistArray readAddonRecords(const std::string& registryPath) {
-  std::optional<platform::PlistValue> registry = platform::PropertyListFile::read(registryPath, platform::PropertyListFile::Links::RefuseOnThePath);
+  std::optional<platform::PlistValue> registry = platform::PropertyListFile::read(registryPath);
   if (!registry || !registry->asDictionary()) return {};
   return addonsOf(*registry->asDictionary()).value_or(platform::PlistArray{});
 }
 
 std::optional<platform::PlistArray> readAddonRecordsForRewrite(const std::string& registryPath) {
   if (!InstanceFiles::existsNoFollow(registryPath)) return platform::PlistArray{};
-  std::optional<platform::PlistValue> registry = platform::PropertyListFile::read(registryPath, platform::PropertyListFile::Links::RefuseOnThePath);
+  std::optional<platform::PlistValue> registry = platform::PropertyListFile::read(registryPath);
   if (!registry || !registry->asDictionary()) return std::nullopt;
   return addonsOf(*registry->asDictionary());
 }

@@ -24,7 +24,7 @@ bool reads(const std::string& path, RecordFormat format) {
     case RecordFormat::kJavaProperties:
       return readRegularFileBytes(path, kJavaPropertiesSizeCap).has_value();
     case RecordFormat::kPropertyList: {
-      std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path, platform::PropertyListFile::Links::RefuseOnThePath);
+      std::optional<platform::PlistValue> root = platform::PropertyListFile::read(path);
       return root && root->asDictionary();
     }
     case RecordFormat::kAddonRegistry:

@@ -29,6 +29,16 @@ inline std::optional<std::string> bytesOf(const std::filesystem::path& path) {
   return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
+// Moves the entry at `path` to `path` + `asideSuffix` and puts a link to `target` in its place,
+// as an attacker swapping a folder would; true when both steps worked.
+inline bool swapForLink(const std::filesystem::path& path, const std::filesystem::path& target,
+                        const std::string& asideSuffix) {
+  std::error_code error;
+  std::filesystem::rename(path, path.string() + asideSuffix, error);
+  if (!error) std::filesystem::create_directory_symlink(target, path, error);
+  return !error;
+}
+
 // Writes the text, making the folders above the file first.
 inline void writeFile(const std::filesystem::path& path, const std::string& text) {
   std::filesystem::create_directories(path.parent_path());

@@ -364,10 +364,7 @@ TEST_F(PackageCopyAttackTest, ADeployFolderSwappedForALinkLeadsNowhere) {
   testing_support::OpenPause pause(
       deploy, [](const std::string& name) { return name.find(".keystore") != std::string::npos; },
       [&] {
-        onceAsUser(user.uid, [&] {
-          return ::rename(deploy.c_str(), (deploy.string() + ".real").c_str()) == 0 &&
-                 ::symlink(roots.c_str(), deploy.c_str()) == 0;
-        });
+        onceAsUser(user.uid, [&] { return testing_support::swapForLink(deploy, roots, ".real"); });
       });
   if (!pause.watching()) GTEST_SKIP() << "no fanotify permission events here";
 
@@ -399,10 +396,7 @@ TEST_F(PackageCopyAttackTest, APackageMovedAwayMidRunIsStillReadAsItsMaker) {
   testing_support::OpenPause pause(
       s.deploy, [](const std::string& name) { return name == "uninstall.a.b.xml"; },
       [&] {
-        onceAsUser(user.uid, [&] {
-          return ::rename(s.media.c_str(), (s.media.string() + ".away").c_str()) == 0 &&
-                 ::symlink(rootMedia.c_str(), s.media.c_str()) == 0;
-        });
+        onceAsUser(user.uid, [&] { return testing_support::swapForLink(s.media, rootMedia, ".away"); });
       });
   if (!pause.watching()) GTEST_SKIP() << "no fanotify permission events here";
 

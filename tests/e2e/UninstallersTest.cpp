@@ -620,10 +620,7 @@ TEST_F(UninstallersTest, ADeployFolderSwappedForALinkMidRunRemovesNothingOfRoots
     testing_support::OpenPause pause(
         target.rcpHome / c.watched, [&](const std::string& name) { return name.find(c.trigger) != std::string::npos; },
         [&] {
-          testing_support::onceAsUser(user.uid, [&] {
-            return ::rename(deploy.c_str(), (deploy.string() + ".real").c_str()) == 0 &&
-                   ::symlink(roots.c_str(), deploy.c_str()) == 0;
-          });
+          testing_support::onceAsUser(user.uid, [&] { return testing_support::swapForLink(deploy, roots, ".real"); });
         });
     if (!pause.watching()) GTEST_SKIP() << "no fanotify permission events here";
 

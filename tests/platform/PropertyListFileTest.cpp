@@ -433,7 +433,7 @@ TEST(PropertyListFileTest, ReadsOnlyRegularFilesOfOneLink) {
   EXPECT_TRUE(PropertyListFile::read(dir / "symlink", PropertyListFile::Links::Follow));
   // An instance's records: no link on the way to them either.
   ASSERT_EQ(0, ::symlink(".", (dir / "here").c_str()));
-  EXPECT_TRUE(PropertyListFile::read(dir / "here/record.plist"));
+  EXPECT_TRUE(PropertyListFile::read(dir / "here/record.plist", PropertyListFile::Links::Refuse));
   EXPECT_EQ(std::nullopt, PropertyListFile::read(dir / "here/record.plist", PropertyListFile::Links::RefuseOnThePath));
   EXPECT_TRUE(PropertyListFile::read(dir / "record.plist", PropertyListFile::Links::RefuseOnThePath));
   ASSERT_EQ(0, ::link((dir / "record.plist").c_str(), (dir / "hardlink").c_str()));
